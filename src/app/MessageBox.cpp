@@ -1,0 +1,88 @@
+#include "app/MessageBox.h"
+
+#include "res/Resource.h"
+#include "res/StringTable.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QVector>
+
+namespace {
+
+MessageBoxHook &Hook()
+{
+    static MessageBoxHook hook;
+    return hook;
+}
+
+QVector<QPointer<QMessageBox>> &OpenBoxes()
+{
+    static QVector<QPointer<QMessageBox>> boxes;
+    return boxes;
+}
+
+QMessageBox::Icon IconOf(unsigned flags)
+{
+    switch (flags & MB_ICONMASK) {
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case 0x10:
+        return QMessageBox::Critical;
+    case 0x40:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::Warning;
+    }
+}
+
+} // namespace
+
+int AfxMessageBox(const QString &text, unsigned flags, QWidget *owner)
+{
+    MessageBoxRequest request{LoadResString(AFX_IDS_APP_TITLE), text, flags, owner};
+    if (Hook())
+        return Hook()(request);
+
+    QMessageBox box(IconOf(flags), request.caption, text, QMessageBox::NoButton, owner);
+    const bool yesNo = (flags & 0xF) == MB_YESNO;
+    if (yesNo) {
+        box.addButton(QMessageBox::Yes);
+        box.addButton(QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.addButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+    if (!owner || (flags & MB_SYSTEMMODAL))
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    box.setObjectName(QStringLiteral("corvane-message-box"));
+
+    OpenBoxes().append(&box);
+    const int answer = box.exec();
+    OpenBoxes().removeAll(QPointer<QMessageBox>());
+    OpenBoxes().removeAll(QPointer<QMessageBox>(&box));
+
+    if (answer == QMessageBox::Yes)
+        return IDYES;
+    if (answer == QMessageBox::No)
+        return IDNO;
+    if (answer == QMessageBox::Ok)
+        return IDOK;
+    return IDCANCEL;
+}
+
+void AbortMessageBoxes()
+{
+    const auto boxes = OpenBoxes();
+    for (const QPointer<QMessageBox> &box : boxes) {
+        if (box)
+            box->done(-1);
+    }
+}
+
+void SetMessageBoxHook(MessageBoxHook hook)
+{
+    Hook() = std::move(hook);
+}
