@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <functional>
+
+// The five messages between the preview and the driver.
+enum : quint32 {
+    WM_PREVIEW_OPENED = 0x8001,
+    WM_PREVIEW_PAGES = 0x8002,
+    WM_PREVIEW_RESULT = 0x8003,
+    WM_PREVIEW_CLOSE = 0x8004,
+    WM_PREVIEW_ENDED = 0x8005,
+};
+enum : quint64 { PREVIEW_RESULT_PRINT = 1, PREVIEW_RESULT_CANCEL = 2 };
+
+// The driver link: the preview's end of the socket pair that the driver names with /HWND=. Only this
+// class touches the socket. (Contract shared by the application, the frame and the tests; the wire
+// format and the waiting rules are written down in docs/driver-protocol.md.)
+class CDriverLink {
+public:
+    CDriverLink();
+    ~CDriverLink();
+    CDriverLink(const CDriverLink &) = delete;
+    CDriverLink &operator=(const CDriverLink &) = delete;
+
+    // Takes the descriptor that handle names and sets close-on-exec on it. A handle of 0, or one that
+    // names no open AF_UNIX socket, names no window: sends then yield 0 at once and posts are dropped.
+    void Attach(quint64 handle);
+    bool IsConnected() const;
+
+    // Posts a message; never waits.
+    void Post(quint32 message, quint64 wParam, qint64 lParam);
+    // Sends a message and waits for the reply, without a time limit and without spinning. Yields 0
+    // with no window, after the connection's end, and when the wait was aborted (LastSendAborted).
+    qint64 Send(quint32 message, quint64 wParam, qint64 lParam);
+    bool IsWaiting() const;
+    bool LastSendAborted() const;
+
+    // The receiver of the driver's messages, posted or sent; its result is the reply to a send.
+    // Messages that arrive before a receiver is set are kept and handed to it, in order, from the
+    // event loop once it is set.
+    using Receiver = std::function<qint64(quint32 message, quint64 wParam, qint64 lParam)>;
+    void SetReceiver(Receiver receiver);
+
+private:
+    struct Impl;
+    Impl *m_pImpl;
+};
