@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DriverLink.h"
 #include "app/JobSettings.h"
 
 #include <QStringList>
@@ -25,6 +26,8 @@ public:
     void OnAppAbout();
 
     CMainFrame *m_pMainWnd = nullptr;
+    // The link to the driver named by m_hDriverWnd.
+    CDriverLink m_driverLink;
 };
 
 extern CCorvaneApp theApp;

@@ -19,6 +19,20 @@ public:
 
     void StepZoom(int nSteps);
 
+    // The driver's messages, print and cancel, the close question and the busy cursor
+    // (MainFrameDriver.cpp). The event table connects them; results are the replies to the driver.
+    qint64 OnPreviewPages(quint64 wParam, qint64 lParam);
+    qint64 OnPreviewClose(quint64 wParam, qint64 lParam);
+    void OnFilePrint();
+    void OnAppExit();
+    // nID is the system command (SC_CLOSE = 0xF060 from the cancel button, the close box and Alt+F4).
+    void OnSysCommand(unsigned nID, qint64 lParam);
+    // Shows the busy arrow over the client area (the view included) until the driver has reported
+    // that all pages exist.
+    void UpdateBusyCursor();
+    // The last step of the window's creation: bring the window to the front, post WM_PREVIEW_OPENED.
+    void AnnounceToDriver();
+
     int m_nZoom = 100;
     int m_nCurPage = 1;
     int m_bSpoolDone = 0;
