@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class QCloseEvent;
+
 class CChildView;
 
 // The preview window: toolbar, page view and status panes.
@@ -32,6 +34,15 @@ public:
     void UpdateBusyCursor();
     // The last step of the window's creation: bring the window to the front, post WM_PREVIEW_OPENED.
     void AnnounceToDriver();
+    // Every message from the driver arrives here; the result is the reply to a send.
+    qint64 OnDriverMessage(quint32 message, quint64 wParam, qint64 lParam);
+
+protected:
+    // The close box and Alt+F4 take the road of SC_CLOSE; a close the program asked for goes through.
+    void closeEvent(QCloseEvent *event) override;
+    // (end of the driver-facing block)
+
+public:
 
     int m_nZoom = 100;
     int m_nCurPage = 1;

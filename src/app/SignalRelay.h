@@ -1,0 +1,20 @@
+#pragma once
+
+#include <functional>
+
+// SIGTERM, SIGINT and SIGHUP end the preview as the driver's close request does. The handlers only
+// note the signal (async-signal-safe, a self-pipe); the event loop, or a send waiting for the driver,
+// takes it from there.
+class CSignalRelay {
+public:
+    // Installs the handlers and ignores SIGPIPE. Safe before a QCoreApplication exists; once per process.
+    static void Install();
+    // A signal arrived and has not been taken yet.
+    static bool Pending();
+    // Readable while a signal is pending (a waiting send watches it); -1 before Install.
+    static int WakeFd();
+    // Takes the pending signal: Pending() is false afterwards.
+    static void Take();
+    // Calls handler from the event loop for each signal (needs a QCoreApplication).
+    static void SetHandler(std::function<void()> handler);
+};

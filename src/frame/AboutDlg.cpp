@@ -1,0 +1,5 @@
+#include "frame/AboutDlg.h"
+
+CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent) {}
+
+CAboutDlg::~CAboutDlg() = default;
