@@ -40,6 +40,26 @@ public:
 protected:
     // The close box and Alt+F4 take the road of SC_CLOSE; a close the program asked for goes through.
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Print, cancel and close requests are taken only while no result waits for its reply, no
+    // message box of these handlers is open and the window is not closing.
+    bool MayDecide() const;
+    // Sends WM_PREVIEW_RESULT and waits; m_bResultPending holds while it waits.
+    qint64 SendResult(quint64 nResult);
+    // A message box owned by the window; counted in m_nOpenBoxes while it is open.
+    int ShowBox(const QString &text, unsigned flags);
+    // The close the program itself asks for: it goes through closeEvent without a question.
+    void CloseFrame();
+    // Page pane 221: "表示ページ : <current>/<count>", redrawn at once.
+    void RefreshPagePane();
+
+    bool m_bResultPending = false;
+    // The driver (or a signal) asked to close while a box was open or a result waited; the handler
+    // that owns the box or the wait closes the window when it ends.
+    bool m_bCloseRequested = false;
+    bool m_bClosing = false;
+    int m_nOpenBoxes = 0;
     // (end of the driver-facing block)
 
 public:
