@@ -1,8 +1,104 @@
-#include "app/DriverLink.h"
+#include "app/DriverLinkImpl.h"
 
-struct CDriverLink::Impl {
-    CDriverLink::Receiver receiver;
-};
+#include "app/SignalRelay.h"
+
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <climits>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Standard streams are never the link, whatever they are connected to.
+constexpr int kFirstLinkFd = 3;
+
+bool IsLinkSocket(int fd)
+{
+    struct stat info = {};
+    if (fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode))
+        return false;
+    sockaddr_storage address = {};
+    socklen_t length = sizeof address;
+    if (getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0 || address.ss_family != AF_UNIX)
+        return false;
+    int nType = 0;
+    socklen_t typeLength = sizeof nType;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &nType, &typeLength) != 0)
+        return false;
+    if (nType != SOCK_SEQPACKET && nType != SOCK_STREAM)
+        return false;
+    length = sizeof address;
+    return getpeername(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0;
+}
+
+} // namespace
+
+CDriverLink::Impl::~Impl()
+{
+    delete context; // takes the notifiers and any delivery still queued with it
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// The connection's end: the descriptor is closed; messages already received are still delivered.
+void CDriverLink::Impl::Close()
+{
+    if (fd < 0)
+        return;
+    for (QSocketNotifier *notifier : {readNotifier.data(), writeNotifier.data()}) {
+        if (notifier != nullptr) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
+    readNotifier = nullptr;
+    writeNotifier = nullptr;
+    ::close(fd);
+    fd = -1;
+    outgoing.clear();
+    nOutOffset = 0;
+    nQueuedReplies = 0;
+}
+
+// The notifiers and the delivery context need a QCoreApplication; they are made the first time one
+// exists, so the link itself can be built during static initialisation.
+void CDriverLink::Impl::EnsureEventLoopHooks()
+{
+    QCoreApplication *application = QCoreApplication::instance();
+    if (application == nullptr)
+        return;
+    if (context.isNull()) {
+        context = new QObject(application);
+        if (!queued.empty())
+            ScheduleDelivery();
+    }
+    if (fd < 0 || !readNotifier.isNull())
+        return;
+    readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, context);
+    QObject::connect(readNotifier, &QSocketNotifier::activated, context, [this] {
+        ReadAvailable(kReadBudget);
+        Deliver();
+    });
+    writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, context);
+    writeNotifier->setEnabled(false);
+    QObject::connect(writeNotifier, &QSocketNotifier::activated, context, [this] {
+        Flush();
+        UpdateWriteNotifier();
+    });
+    UpdateWriteNotifier();
+}
+
+void CDriverLink::Impl::UpdateWriteNotifier()
+{
+    if (!writeNotifier.isNull())
+        writeNotifier->setEnabled(!outgoing.empty());
+}
 
 CDriverLink::CDriverLink() : m_pImpl(new Impl) {}
 
@@ -11,31 +107,110 @@ CDriverLink::~CDriverLink()
     delete m_pImpl;
 }
 
-void CDriverLink::Attach(quint64) {}
+void CDriverLink::Attach(quint64 handle)
+{
+    m_pImpl->Close();
+    m_pImpl->reader = CDriverFrameReader();
+    m_pImpl->nNextSerial = 1;
+    if (handle < kFirstLinkFd || handle > static_cast<quint64>(INT_MAX))
+        return;
+    const int fd = static_cast<int>(handle);
+    if (!IsLinkSocket(fd))
+        return;
+    const int nFlags = fcntl(fd, F_GETFD);
+    if (nFlags < 0 || fcntl(fd, F_SETFD, nFlags | FD_CLOEXEC) != 0)
+        return;
+    int nType = 0;
+    socklen_t typeLength = sizeof nType;
+    getsockopt(fd, SOL_SOCKET, SO_TYPE, &nType, &typeLength);
+    m_pImpl->bStream = nType == SOCK_STREAM;
+    m_pImpl->fd = fd;
+    m_pImpl->EnsureEventLoopHooks();
+}
 
 bool CDriverLink::IsConnected() const
 {
-    return false;
+    return m_pImpl->fd >= 0;
 }
 
-void CDriverLink::Post(quint32, quint64, qint64) {}
-
-qint64 CDriverLink::Send(quint32, quint64, qint64)
+void CDriverLink::Post(quint32 message, quint64 wParam, qint64 lParam)
 {
+    if (m_pImpl->fd < 0)
+        return;
+    m_pImpl->EnsureEventLoopHooks();
+    DriverFrame frame;
+    frame.kind = FRAME_POST;
+    frame.message = message;
+    frame.serial = m_pImpl->nNextSerial++;
+    frame.wParam = wParam;
+    frame.lParam = lParam;
+    m_pImpl->Enqueue(frame, true);
+}
+
+qint64 CDriverLink::Send(quint32 message, quint64 wParam, qint64 lParam)
+{
+    Impl &d = *m_pImpl;
+    d.bAborted = false;
+    if (d.fd < 0 || d.bWaiting)
+        return 0;
+    d.EnsureEventLoopHooks();
+    DriverFrame frame;
+    frame.kind = FRAME_SEND;
+    frame.message = message;
+    frame.serial = d.nNextSerial++;
+    frame.wParam = wParam;
+    frame.lParam = lParam;
+
+    d.bWaiting = true;
+    d.bGotReply = false;
+    d.bCloseArrived = false;
+    d.nWaitMessage = message;
+    d.nWaitSerial = frame.serial;
+    d.nReply = 0;
+    d.AnswerOwedSends();
+    d.Enqueue(frame, true);
+
+    while (d.fd >= 0 && !d.bGotReply) {
+        if (d.bCloseArrived || CSignalRelay::Pending()) {
+            d.bAborted = true;
+            break;
+        }
+        pollfd fds[2] = {{d.fd, static_cast<short>(POLLIN | (d.outgoing.empty() ? 0 : POLLOUT)), 0},
+                         {CSignalRelay::WakeFd(), POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue; // a signal: the loop looks at it
+            break;
+        }
+        if (fds[0].revents & POLLOUT)
+            d.Flush();
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+            d.ReadAvailable(Impl::kReadBudget);
+        if (d.fd >= 0 && (fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLIN))
+            d.Close();
+    }
+    d.bWaiting = false;
+    d.UpdateWriteNotifier();
+    d.ScheduleDelivery();
+    if (d.bGotReply)
+        return d.nReply;
     return 0;
 }
 
 bool CDriverLink::IsWaiting() const
 {
-    return false;
+    return m_pImpl->bWaiting;
 }
 
 bool CDriverLink::LastSendAborted() const
 {
-    return false;
+    return m_pImpl->bAborted;
 }
 
 void CDriverLink::SetReceiver(Receiver receiver)
 {
     m_pImpl->receiver = std::move(receiver);
+    m_pImpl->EnsureEventLoopHooks();
+    if (!m_pImpl->queued.empty())
+        m_pImpl->ScheduleDelivery();
 }

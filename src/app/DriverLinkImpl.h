@@ -1,0 +1,93 @@
+#pragma once
+
+// The inside of CDriverLink, shared by DriverLink.cpp (the descriptor, the Qt hooks and the public
+// operations) and DriverLinkTraffic.cpp (frames in and out, the queue for the receiver).
+
+#include "app/DriverFrame.h"
+#include "app/DriverLink.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSocketNotifier>
+
+#include <cstddef>
+#include <deque>
+#include <vector>
+
+struct CDriverLink::Impl {
+    // At most this many driver messages wait for the receiver (while a send waits, before a receiver is
+    // set, or while no event loop runs). Page reports coalesce (below), so a job never comes near it; past
+    // it page reports are dropped, and one close request is still kept.
+    static constexpr std::size_t kMaxQueued = 64;
+    // At most this many replies to the driver's sends wait for room in the socket; a driver that sends
+    // without ever reading its replies loses the later ones. The preview's own messages are never dropped.
+    static constexpr std::size_t kMaxQueuedReplies = 64;
+    // Frames taken from the socket per wake-up of the event loop, so that a flood never starves it.
+    static constexpr int kReadBudget = 256;
+
+    struct QueuedMessage {
+        quint32 message;
+        quint64 wParam;
+        qint64 lParam;
+        quint64 serial;
+        bool bNeedsReply; // a send from the driver that has not been answered yet
+    };
+
+    // A frame for the driver not yet taken whole by the socket.
+    struct OutgoingFrame {
+        unsigned char bytes[kDriverFrameSize];
+        bool bReply; // a reply to a driver send, which may be dropped; the preview's own frames never are
+    };
+
+    // A driver send being handled by the receiver right now; answered at once when the receiver itself
+    // starts a send (a driver that waits for its reply would otherwise never answer ours).
+    struct InFlight {
+        quint32 message;
+        quint64 serial;
+        bool bReplied;
+    };
+
+    int fd = -1;
+    bool bStream = false;
+    quint64 nNextSerial = 1;
+    CDriverFrameReader reader;
+
+    CDriverLink::Receiver receiver;
+    std::deque<QueuedMessage> queued;
+    std::vector<InFlight *> inFlight;
+
+    // Frames for the driver not yet taken by the socket; nOutOffset bytes of the first are gone.
+    std::deque<OutgoingFrame> outgoing;
+    std::size_t nOutOffset = 0;
+    std::size_t nQueuedReplies = 0;
+
+    bool bWaiting = false;
+    bool bAborted = false;
+    bool bGotReply = false;
+    bool bCloseArrived = false;
+    quint32 nWaitMessage = 0;
+    quint64 nWaitSerial = 0;
+    qint64 nReply = 0;
+
+    QPointer<QObject> context;
+    QPointer<QSocketNotifier> readNotifier;
+    QPointer<QSocketNotifier> writeNotifier;
+    bool bDeliveryScheduled = false;
+
+    ~Impl();
+    void Close();
+    void EnsureEventLoopHooks();
+    void UpdateWriteNotifier();
+
+    void Enqueue(const DriverFrame &frame, bool bOwn);
+    void Reply(quint32 message, quint64 serial, qint64 result);
+    void Flush();
+
+    void ReadAvailable(int nBudget);
+    void Dispatch(const DriverFrame &frame);
+    void Keep(quint32 message, quint64 wParam, qint64 lParam, quint64 serial, bool bNeedsReply);
+    void AnswerOwedSends();
+
+    void ScheduleDelivery();
+    void Deliver();
+};
