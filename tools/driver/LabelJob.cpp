@@ -1,0 +1,143 @@
+#include "LabelJob.h"
+
+#include <QFile>
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QTransform>
+
+namespace {
+
+// dots = mm * dpi / 25.4, rounded to the nearest dot.
+int MmToDots(int mm, int dpi)
+{
+    return static_cast<int>((static_cast<qint64>(mm) * dpi * 10 + 127) / 254);
+}
+
+// The largest font up to pixelSize in which text fits into width.
+QFont LabelFont(int pixelSize, bool bold, const QString &text, int width)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
+                      QStringLiteral("VL Gothic"), QStringLiteral("Sans Serif")});
+    font.setPixelSize(qMax(6, pixelSize));
+    font.setBold(bold);
+    font.setStyleStrategy(QFont::NoAntialias);
+    while (font.pixelSize() > 6 && QFontMetrics(font).horizontalAdvance(text) > width)
+        font.setPixelSize(font.pixelSize() * 9 / 10);
+    return font;
+}
+
+// Bars of one to three modules, the widths taken from the bits of the text: looks like a barcode,
+// encodes nothing a scanner would read.
+void DrawBars(QPainter &painter, const QRect &area, const QString &text, int module)
+{
+    quint32 seed = 2166136261u;
+    for (QChar c : text)
+        seed = (seed ^ c.unicode()) * 16777619u;
+    int x = area.left();
+    bool black = true;
+    while (x < area.right()) {
+        seed = seed * 1103515245u + 12345u;
+        const int width = module * (1 + static_cast<int>((seed >> 16) % 3));
+        if (black)
+            painter.fillRect(QRect(x, area.top(), qMin(width, area.right() - x), area.height()), Qt::black);
+        x += width;
+        black = !black;
+    }
+}
+
+} // namespace
+
+int LabelPageLengthMm(int nPage)
+{
+    return 30 + 15 * ((nPage - 1) % 4);
+}
+
+QImage RenderLabelPage(const DriverOptions &options, int nPage)
+{
+    // Drawn with the tape running left to right, then turned so that orientation 1 runs down.
+    const int across = MmToDots(options.tapeWidthMm, options.dpi);
+    const int along = MmToDots(LabelPageLengthMm(nPage), options.dpi);
+    QImage canvas(along, across, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    {
+        QPainter painter(&canvas);
+        const int margin = qMax(2, across / 12);
+        const int line = qMax(1, options.dpi / 90);
+        painter.setPen(QPen(Qt::black, line));
+        painter.drawRect(QRect(line / 2, line / 2, along - line, across - line));
+
+        const int barsWidth = qMin(along / 3, MmToDots(20, options.dpi));
+        const QRect text(margin, margin, along - 3 * margin - barsWidth, across - 2 * margin);
+        const QRect bars(along - margin - barsWidth, margin, barsWidth, across - 2 * margin);
+
+        const QString title = QStringLiteral("ラベル %1").arg(nPage);
+        const QString detail = QStringLiteral("Page %1/%2 · 見本 %3 mm").arg(nPage).arg(options.pages)
+                                   .arg(options.tapeWidthMm);
+        painter.setFont(LabelFont(text.height() * 2 / 5, true, title, text.width()));
+        painter.drawText(QRect(text.left(), text.top(), text.width(), text.height() / 2),
+                         Qt::AlignLeft | Qt::AlignVCenter, title);
+        painter.setFont(LabelFont(text.height() / 4, false, detail, text.width()));
+        painter.drawText(QRect(text.left(), text.center().y(), text.width(), text.height() / 2),
+                         Qt::AlignLeft | Qt::AlignVCenter, detail);
+        DrawBars(painter, bars, QStringLiteral("CORVANE-%1").arg(nPage), qMax(1, options.dpi / 90));
+    }
+    if (options.orientation == 1)
+        canvas = canvas.transformed(QTransform().rotate(90));
+    QImage page = canvas.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither | Qt::MonoOnly);
+    const int dotsPerMetre = static_cast<int>(options.dpi * 10000 / 254);
+    page.setDotsPerMeterX(dotsPerMetre);
+    page.setDotsPerMeterY(dotsPerMetre);
+    return page;
+}
+
+bool WriteLabelJob(const DriverOptions &options, const QString &dir, LabelJob &job, QString &error)
+{
+    job.dir = dir.endsWith(u'/') ? dir : dir + u'/';
+    job.pageFiles.clear();
+    for (int page = 1; page <= options.pages; ++page) {
+        const QString path = job.dir + options.baseName + QStringLiteral("_%1.bmp").arg(page, 5, 10, QLatin1Char('0'));
+        if (!RenderLabelPage(options, page).save(path, "BMP")) {
+            error = QStringLiteral("cannot write ") + path;
+            return false;
+        }
+        job.pageFiles.append(path);
+    }
+
+    const QString tapeWidth = QStringLiteral("%1mm").arg(options.tapeWidthMm);
+    const QString tapeLength = QStringLiteral("%1mm").arg(LabelPageLengthMm(1));
+    const QList<QPair<QString, QString>> drvspec = {
+        {QStringLiteral("MaxTapeWidth"), QString::number(options.tapeWidthMm)},
+        {QStringLiteral("MaxTapeLength"), QString::number(LabelPageLengthMm(1))},
+    };
+    const QList<QPair<QString, QString>> bmpfile = {
+        {QStringLiteral("FilePath"), job.dir},
+        {QStringLiteral("FileName"), options.baseName},
+        {QStringLiteral("Copies"), QString::number(options.copies)},
+        {QStringLiteral("TapeWidth"), tapeWidth},
+        {QStringLiteral("TapeLength"), tapeLength},
+        {QStringLiteral("DocName"), options.docName},
+        {QStringLiteral("DPI"), QString::number(options.dpi)},
+        {QStringLiteral("Orientation"), QString::number(options.orientation)},
+    };
+    QString text;
+    auto section = [&](const QString &name, const QList<QPair<QString, QString>> &keys) {
+        text += u'[' + name + QStringLiteral("]\n");
+        for (const auto &key : keys) {
+            if (key.first.compare(options.omitKey, Qt::CaseInsensitive) != 0)
+                text += key.first + u'=' + key.second + u'\n';
+        }
+    };
+    section(QStringLiteral("DRVSPEC"), drvspec);
+    section(QStringLiteral("BMPFILE"), bmpfile);
+
+    job.jobFile = job.dir + options.baseName + QStringLiteral(".ini");
+    QFile file(job.jobFile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0) {
+        error = QStringLiteral("cannot write ") + job.jobFile;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,44 @@
+// corvane-driver: a printer driver's side of one preview job, for integrators and for the end-to-end
+// tests. See --help.
+#include "DriverOptions.h"
+#include "DriverSession.h"
+
+#include <QGuiApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    // Rendering needs a QGuiApplication; it runs on the offscreen platform, given as an argument rather
+    // than through the environment, which the preview inherits unchanged.
+    std::vector<char *> qtArgs(argv, argv + argc);
+    char platformFlag[] = "-platform";
+    char platformName[] = "offscreen";
+    qtArgs.insert(qtArgs.begin() + 1, {platformFlag, platformName});
+    int qtArgc = static_cast<int>(qtArgs.size());
+    qtArgs.push_back(nullptr);
+    QGuiApplication application(qtArgc, qtArgs.data());
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    DriverOptions options;
+    QString error, help;
+    if (!ParseDriverOptions(arguments, options, error, help)) {
+        if (!help.isEmpty()) {
+            std::fputs(help.toUtf8().constData(), stdout);
+            return 0;
+        }
+        std::fprintf(stderr, "corvane-driver: %s (see --help)\n", error.toUtf8().constData());
+        return EXIT_USAGE;
+    }
+    if (argc < 2) {
+        std::fputs("corvane-driver: nothing to do; try --demo or --help\n", stderr);
+        return EXIT_USAGE;
+    }
+    CDriverSession session(options);
+    return session.Run();
+}
