@@ -1,0 +1,36 @@
+#pragma once
+
+#include "view/BmpDecoder.h"
+
+// The pixel array of a BMP file as its headers describe it, and how it turns into the decoded bitmap.
+// Used by DecodeBmp once the headers have been checked.
+struct CBmpSource {
+    enum EKind : int {
+        COPY,     // rows copied as they are: 1, 4, 8 bits, 5-6-5, 24-bit BGR, 32-bit ARGB in standard order
+        COPY555,  // 5-5-5 with its unused top bit cleared
+        COPY_X32, // 32-bit RGB in standard order with the unused byte set to 0xFF
+        INDEX2,   // 2-bit indices looked up into 32-bit RGB
+        FIELDS,   // any masks on 16, 24 or 32 bits, each channel scaled to 8 bits
+        RGBA64,   // 64 bits: four signed 2.13 fixed-point linear channels
+        RLE8,
+        RLE4,
+    };
+
+    const uchar *data = nullptr;  // the first byte of the pixel array
+    qint64 nSize = 0;             // bytes from there to the end of the file
+    int nWidth = 0;
+    int nHeight = 0;
+    int nBits = 0;
+    bool bTopDown = false;
+    qint64 nStride = 0;           // bytes per row in the file
+    quint32 masks[4] = {0, 0, 0, 0}; // red, green, blue, alpha
+    EKind eKind = COPY;
+};
+
+CBmpSource::EKind ChooseUncompressed(const CBmpSource &src);
+int DecodedBits(const CBmpSource &src);
+bool DecodedAlpha(const CBmpSource &src);
+// Whether an uncompressed array holds every row (the last row's padding may be missing).
+bool HasEnoughPixelData(const CBmpSource &src);
+// Fills out.pixels (allocated for out.nStride x out.nHeight bytes). Returns a BMP_ result.
+int DecodePixels(const CBmpSource &src, CBmpBitmap &out);
