@@ -2,7 +2,8 @@
 
 #include <QDialog>
 
-// The about box.
+// The about box: the icon, "Corvane, Version 1.0", the rights notice and OK, laid out from its dialog
+// template in dialog units of the Japanese UI font. OK, Escape and the close box end it.
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:
