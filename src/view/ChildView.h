@@ -1,27 +1,96 @@
 #pragma once
 
 #include "view/PageImage.h"
+#include "view/PageReduction.h"
 
 #include <QAbstractScrollArea>
+#include <QBrush>
 #include <QPoint>
 #include <QSize>
 
-// The page view: one page bitmap at a magnification measured against the label's physical size,
-// centred in a grey margin, scrolled in pixels.
+class QPainter;
+class QRegion;
+
+// The page view: one page bitmap at a magnification measured against the label's physical size
+// (100 % = one inch of label on one inch of the screen as the screen reports it), centred in a grey
+// margin, scrolled in pixels.
+//
+// Logical units are printer dots once the initial update has set m_nLogUnitsPerInch to the job's
+// resolution. The scrolling follows a total size in pixels with a page step of a tenth of it and a
+// line step of a tenth of that; scroll positions are reset by every zoom, page or size change.
 class CChildView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     explicit CChildView(QWidget *parent = nullptr);
     ~CChildView() override;
 
+    // nZoom: percent (25 .. 600), or -1 to fit the whole label into the window.
     void SetZoom(int nZoom);
+    // Loads page nPage (1-based) and shows it at the frame's zoom; a page that fails to load leaves
+    // the view empty and the tape length at 0 mm.
     void LoadPage(int nPage);
+    // Gives the scrolling area its total size and puts both scroll positions back to the layout rule.
     void UpdateScrollLayout();
+    // The scrolling area in logical units.
     QSize GetLabelExtent() const;
     void OnInitialUpdate();
+
+    // The mapping of one paint: the scroll positions in pixels, pixels per inch horizontally and
+    // vertically (trunc(dpi x scale)) against m_nLogUnitsPerInch logical units.
+    struct DrawMapping {
+        QPoint ptScroll;
+        QSize sizeViewportExt;
+        int nWindowExt = 0;
+    };
+    DrawMapping OnPrepareDC(const QPainter &painter) const;
+    // Paints the page over the part `exposed` (pixels of the client area) of a background already
+    // filled; nothing when no page is loaded. Draws in the painter's device pixels.
+    void OnDraw(QPainter &painter, const DrawMapping &mapping, const QRegion &exposed);
+    // Ctrl steps the frame's zoom, Shift scrolls horizontally, otherwise the vertical bar if shown.
+    // True when the view scrolled.
+    bool OnMouseWheel(Qt::KeyboardModifiers nFlags, int zDelta);
+
+    // The scrolling base: total size, page and line steps in pixels; the bars shown; the client size
+    // without them; the positions; a clamped scroll that reports whether anything moved.
+    void SetScrollSizes(const QSize &sizeTotal);
+    void GetDeviceScrollSizes(QSize &sizeTotal, QSize &sizePage, QSize &sizeLine) const;
+    void CheckScrollBars(bool &bHasHorzBar, bool &bHasVertBar) const;
+    QSize GetClientSize() const;
+    QPoint GetScrollPosition() const;
+    bool OnScrollBy(const QSize &sizeScroll);
+    // The screen's dots per inch, Sx and Sy.
+    int ScreenDpiX() const;
+    int ScreenDpiY() const;
 
     int m_nLogUnitsPerInch = 254;
     CPageImage m_image;
     double m_dScale = 1.0;
     QPoint m_ptWindowOrg;
+    // RGB(224, 224, 224) from the first initial update on.
+    QBrush m_brBackground;
+    // The viewport's background before the grey one, put back when the view goes.
+    QBrush m_hPrevClassBrush;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void OnSetupBackground();
+    void OnDestroy();
+    // Shows the bars that the total size needs at the current window size and sets their ranges.
+    void UpdateBars();
+    // Paints at once what a scroll of the content by (dx, dy) pixels uncovered.
+    void RepaintExposed(int dx, int dy);
+
+    QSize m_sizeTotal;
+    QSize m_sizePage;
+    QSize m_sizeLine;
+    bool m_bHorzBar = false;
+    bool m_bVertBar = false;
+    bool m_bInLayout = false; // positions set by the layout, not scrolled by the user
+    bool m_bInBars = false;
+    CPageReduction m_reduction;
 };

@@ -1,0 +1,136 @@
+// The page view's scrolling: total size, bars, positions, scroll-bar input and the mouse wheel.
+#include "view/ChildView.h"
+
+#include "frame/MainFrame.h"
+#include "view/ViewGeometry.h"
+
+#include <QApplication>
+#include <QRegion>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+using namespace ViewGeometry;
+
+void CChildView::SetScrollSizes(const QSize &sizeTotal)
+{
+    m_sizeTotal = sizeTotal.expandedTo(QSize(0, 0));
+    m_sizePage = QSize(m_sizeTotal.width() / 10, m_sizeTotal.height() / 10);
+    m_sizeLine = QSize(m_sizePage.width() / 10, m_sizePage.height() / 10);
+    UpdateBars();
+}
+
+void CChildView::GetDeviceScrollSizes(QSize &sizeTotal, QSize &sizePage, QSize &sizeLine) const
+{
+    sizeTotal = m_sizeTotal;
+    sizePage = m_sizePage;
+    sizeLine = m_sizeLine;
+}
+
+void CChildView::CheckScrollBars(bool &bHasHorzBar, bool &bHasVertBar) const
+{
+    bHasHorzBar = m_bHorzBar;
+    bHasVertBar = m_bVertBar;
+}
+
+QSize CChildView::GetClientSize() const
+{
+    const QSize full = maximumViewportSize();
+    const int w = full.width() - (m_bVertBar ? verticalScrollBar()->sizeHint().width() : 0);
+    const int h = full.height() - (m_bHorzBar ? horizontalScrollBar()->sizeHint().height() : 0);
+    return QSize(std::max(0, w), std::max(0, h));
+}
+
+QPoint CChildView::GetScrollPosition() const
+{
+    return QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+// A bar's range is 0 .. total - client, so the bar shows exactly when it is needed (the scroll
+// area shows a bar whose range is not empty) and clamps every position to the range.
+void CChildView::UpdateBars()
+{
+    if (m_bInBars)
+        return;
+    m_bInBars = true;
+    const ScrollBars bars = ComputeScrollBars(m_sizeTotal, maximumViewportSize(),
+                                              verticalScrollBar()->sizeHint().width(),
+                                              horizontalScrollBar()->sizeHint().height());
+    m_bHorzBar = bars.bHorz;
+    m_bVertBar = bars.bVert;
+    const bool wasInLayout = m_bInLayout;
+    m_bInLayout = true;
+    horizontalScrollBar()->setRange(0, bars.range.width());
+    horizontalScrollBar()->setPageStep(m_sizePage.width());
+    horizontalScrollBar()->setSingleStep(m_sizeLine.width());
+    verticalScrollBar()->setRange(0, bars.range.height());
+    verticalScrollBar()->setPageStep(m_sizePage.height());
+    verticalScrollBar()->setSingleStep(m_sizeLine.height());
+    m_bInLayout = wasInLayout;
+    m_bInBars = false;
+}
+
+void CChildView::resizeEvent(QResizeEvent *)
+{
+    UpdateBars();
+}
+
+bool CChildView::OnScrollBy(const QSize &sizeScroll)
+{
+    const QPoint before = GetScrollPosition();
+    horizontalScrollBar()->setValue(before.x() + sizeScroll.width());
+    verticalScrollBar()->setValue(before.y() + sizeScroll.height());
+    return GetScrollPosition() != before;
+}
+
+void CChildView::scrollContentsBy(int dx, int dy)
+{
+    if (m_bInLayout)
+        viewport()->update();
+    else
+        viewport()->scroll(dx, dy);
+}
+
+void CChildView::RepaintExposed(int dx, int dy)
+{
+    const QRect area = viewport()->rect();
+    const QRegion exposed = QRegion(area).subtracted(QRegion(area.translated(dx, dy)));
+    if (!exposed.isEmpty())
+        viewport()->repaint(exposed);
+}
+
+bool CChildView::OnMouseWheel(Qt::KeyboardModifiers nFlags, int zDelta)
+{
+    bool bHorz = false;
+    bool bVert = false;
+    CheckScrollBars(bHorz, bVert);
+    const WheelAction action = ComputeWheel(nFlags.testFlag(Qt::ControlModifier), nFlags.testFlag(Qt::ShiftModifier),
+                                            zDelta, bHorz, bVert, QApplication::wheelScrollLines(), m_sizeLine,
+                                            m_sizePage);
+    if (action.bZoom) {
+        if (auto *frame = qobject_cast<CMainFrame *>(window()))
+            frame->StepZoom(action.nZoomSteps);
+        return false;
+    }
+    if (!action.bScroll)
+        return false;
+    const QPoint before = GetScrollPosition();
+    const bool moved = OnScrollBy(QSize(action.nDx, action.nDy));
+    if (moved) {
+        const QPoint after = GetScrollPosition();
+        RepaintExposed(before.x() - after.x(), before.y() - after.y());
+    }
+    return moved;
+}
+
+// The wheel's notches come as angleDelta (120 per notch); pixelDelta, which touchpads add, is not
+// used. A tilt to the side (a horizontal delta only) scrolls horizontally like Shift with the wheel.
+void CChildView::wheelEvent(QWheelEvent *event)
+{
+    const QPoint angle = event->angleDelta();
+    bool scrolled;
+    if (angle.y() == 0 && angle.x() != 0)
+        scrolled = OnMouseWheel((event->modifiers() & ~Qt::ControlModifier) | Qt::ShiftModifier, angle.x());
+    else
+        scrolled = OnMouseWheel(event->modifiers(), angle.y());
+    event->setAccepted(scrolled);
+}
