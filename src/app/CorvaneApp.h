@@ -3,6 +3,7 @@
 #include "app/DriverLink.h"
 #include "app/JobSettings.h"
 
+#include <QPointer>
 #include <QStringList>
 
 class CMainFrame;
@@ -17,17 +18,26 @@ public:
     // The whole run: start, event loop when the start succeeded, exit processing. Returns the exit code.
     int Run(int argc, char **argv);
 
-    // The start; true when the window is up and the event loop is to run.
+    // The start (arguments without the program name); true when the window is up and the event loop
+    // is to run. Needs a QApplication. After false the caller destroys the main window, if one was
+    // made, and runs ExitInstance all the same.
     bool InitInstance(const QStringList &arguments);
-    // The exit processing; its result is the process exit code.
+    // The exit processing: the job's files deleted, the driver told. Its result is the exit code, 0.
     int ExitInstance();
+    // Destroys the main window if it still exists.
+    void DestroyMainWindow();
 
     // The about command (ID_APP_ABOUT), the last stop of the window's command routing.
     void OnAppAbout();
 
-    CMainFrame *m_pMainWnd = nullptr;
+    // Null once the window has been destroyed.
+    QPointer<CMainFrame> m_pMainWnd;
     // The link to the driver named by m_hDriverWnd.
     CDriverLink m_driverLink;
+
+private:
+    // A signal was taken by the relay's handler since InitInstance began.
+    bool m_bSignalSeen = false;
 };
 
 extern CCorvaneApp theApp;
