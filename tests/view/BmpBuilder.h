@@ -29,6 +29,7 @@ public:
     {
         nWidth = rows.empty() ? 0 : int(rows[0].size());
         const int h = int(rows.size());
+        nHeight = nHeight < 0 ? -h : h;
         const size_t stride = ((size_t(nWidth) * nBits + 31) / 32) * 4;
         pixels.assign(stride * h, 0);
         for (int y = 0; y < h; ++y) {
