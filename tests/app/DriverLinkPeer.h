@@ -95,6 +95,10 @@ public:
         m_nDriverFd = -1;
     }
 
+    // Ends the connection without giving up the descriptor: a driver thread that finds something wrong
+    // uses it, so that a preview waiting for it fails instead of waiting for ever.
+    void Hangup() const { shutdown(m_nDriverFd, SHUT_RDWR); }
+
     bool WriteBytes(const void *data, std::size_t size) const
     {
         const auto *bytes = static_cast<const unsigned char *>(data);

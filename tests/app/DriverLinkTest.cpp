@@ -51,7 +51,7 @@ TEST_P(DriverLinkTest, PostsAndSendsCarryOneSerialCounter)
         DriverFrame frame;
         for (qint64 nVerdict : {qint64(7), qint64(-1)}) {
             if (!m_peer.Read(frame))
-                return;
+                return m_peer.Hangup();
             seen.push_back(frame);
             m_peer.Write(MakeFrame(FRAME_REPLY, frame.message, frame.serial, 0, nVerdict));
         }
@@ -88,7 +88,7 @@ TEST_P(DriverLinkTest, OnlyTheMatchingReplyEndsTheWait)
     std::thread driver([&] {
         DriverFrame frame;
         if (!m_peer.Read(frame))
-            return;
+            return m_peer.Hangup();
         m_peer.Write(MakeFrame(FRAME_REPLY, frame.message, frame.serial + 1, 0, -5));
         m_peer.Write(MakeFrame(FRAME_REPLY, WM_PREVIEW_ENDED, frame.serial, 0, -6));
         m_peer.Write(MakeFrame(FRAME_REPLY, frame.message | 0x10000, frame.serial, 0, -7));
