@@ -16,7 +16,6 @@
 #include "view/ChildView.h"
 
 #include <QCloseEvent>
-#include <QLabel>
 #include <QPointer>
 
 namespace {
@@ -191,10 +190,6 @@ void CMainFrame::CloseFrame()
 
 void CMainFrame::RefreshPagePane()
 {
-    auto *pane = findChild<QLabel *>(QStringLiteral("ID_INDICATOR_PAGE"));
-    if (!pane)
-        return;
-    pane->setText(FormatResString(IDS_PANE_PAGE_FORMAT,
-                                  {LoadResString(ID_INDICATOR_PAGE), m_nCurPage, theApp.m_nPageCount}));
-    pane->repaint();
+    SetPaneText(ID_INDICATOR_PAGE, FormatResString(IDS_PANE_PAGE_FORMAT, {LoadResString(ID_INDICATOR_PAGE),
+                                                                         m_nCurPage, theApp.m_nPageCount}));
 }
