@@ -176,6 +176,13 @@ TEST(IniReader, Cp932BadBytesBecomeReplacementAndDecodingGoesOn)
     EXPECT_EQ(text, QStringLiteral("a\uFFFDラz\uFFFD"));
 }
 
+TEST(IniReader, Cp932SingleBytes)
+{
+    // Backslash and tilde stay ASCII; A1..DF are the half-width katakana.
+    EXPECT_EQ(CIniReader::DecodeText(QByteArray("C:\\x~\xB1\xDF\x83\x89")),
+              QStringLiteral("C:\\x~\uFF71\uFF9Fラ"));
+}
+
 TEST(IniReader, Utf16OddByteAndEmptyFile)
 {
     EXPECT_EQ(CIniReader::DecodeText(QByteArray("\xFF\xFE" "a\0b", 5)), QStringLiteral("a"));

@@ -54,6 +54,24 @@ TEST(JobCheck, EscapesQuotesBackslashesAndControls)
     EXPECT_EQ(json.value(QStringLiteral("m_nTapeLengthMm")).toInt(), -7);
 }
 
+TEST(JobCheck, LoneSurrogateIsWrittenAsReplacement)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("job.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    QByteArray text("\xFF\xFE");
+    for (const char16_t ch : u"[DRVSPEC]\nMaxTapeWidth=1\nMaxTapeLength=1\n[BMPFILE]\nFilePath=a\xD800" "b\n") {
+        if (ch == 0)
+            break;
+        text.append(char(ch & 0xFF)).append(char(ch >> 8));
+    }
+    file.write(text);
+    file.close();
+    const ToolRun run = JobCheck({file.fileName()});
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_NE(run.out.indexOf("\"m_strPageFileFormat\": \"a\xEF\xBF\xBD" "b\""), -1) << run.out.constData();
+}
+
 TEST(JobCheck, RefusedJobExitsOneWithPartialState)
 {
     QTemporaryDir dir;
