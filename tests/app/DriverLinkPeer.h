@@ -140,10 +140,7 @@ public:
     }
 
     // Sends one frame and reads the preview's reply to it.
-    bool Exchange(const DriverFrame &frame, DriverFrame &reply) const
-    {
-        return Write(frame) && Read(reply);
-    }
+    bool Exchange(const DriverFrame &frame, DriverFrame &reply) const { return Write(frame) && Read(reply); }
 
     // True when the preview has written nothing that is still unread.
     bool NothingToRead() const

@@ -247,6 +247,7 @@ TEST_P(DriverLinkStreamSplitTest, FramesSurviveAnySplit)
 
 INSTANTIATE_TEST_SUITE_P(Chunks, DriverLinkStreamSplitTest,
                          ::testing::Values(std::size_t(1), std::size_t(3), std::size_t(7), std::size_t(13),
-                                           std::size_t(31), std::size_t(33), std::size_t(63), std::size_t(128)));
+                                           std::size_t(31), std::size_t(33), std::size_t(63),
+                                           std::size_t(128)));
 
 } // namespace

@@ -104,7 +104,8 @@ TEST_P(DriverLinkWaitTest, CloseRequestDuringTheWaitAbortsIt)
         ASSERT_TRUE(PumpUntil([&] { return !m_received.empty(); }));
         PumpNow();
         EXPECT_EQ(m_received, (std::vector<ReceivedMessage>{{WM_PREVIEW_CLOSE, 0, 0}}));
-        EXPECT_TRUE(m_peer.NothingToRead()) << "a close request answered during the wait is not answered twice";
+        EXPECT_TRUE(m_peer.NothingToRead())
+            << "a close request answered during the wait is not answered twice";
     }
 }
 
@@ -143,8 +144,8 @@ TEST_P(DriverLinkWaitTest, PeerThatDiesMidSendEndsTheConnection)
     if (child == 0) {
         unsigned char bytes[kDriverFrameSize];
         pollfd fd = {m_peer.DriverFd(), POLLIN, 0};
-        if (poll(&fd, 1, 5000) > 0)
-            [[maybe_unused]] const ssize_t n = recv(m_peer.DriverFd(), bytes, sizeof bytes, 0);
+        if (poll(&fd, 1, 5000) > 0) [[maybe_unused]]
+            const ssize_t n = recv(m_peer.DriverFd(), bytes, sizeof bytes, 0);
         _exit(0);
     }
     m_peer.CloseDriverEnd(); // the child holds the only driver end now
@@ -221,7 +222,8 @@ TEST_P(DriverLinkWaitTest, FloodOfPageReportsStaysBounded)
         m_received.push_back({message, wParam, lParam});
         return qint64(0);
     });
-    ASSERT_TRUE(PumpUntil([&] { return !m_received.empty() && m_received.back().message == WM_PREVIEW_CLOSE; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return !m_received.empty() && m_received.back().message == WM_PREVIEW_CLOSE; }));
     // The unfinished reports end as (10000, 0), which (1, 1) replaces; then (2, 1) ... (64, 1) fill
     // the 64 places; the close request takes one more.
     ASSERT_EQ(m_received.size(), 65u);
