@@ -241,14 +241,6 @@ TEST_F(AppStart, NoArgumentsRefusedWithNothingDeletedOrSent)
     EXPECT_TRUE(driver.Messages().empty());
 }
 
-TEST_F(AppStart, PrefixesAreCaseSensitive)
-{
-    FakeDriver driver;
-    const QString job = WriteJob();
-    EXPECT_FALSE(theApp.InitInstance({QStringLiteral("/ini=") + job, QStringLiteral("/hwnd=1A2B")}));
-    ExpectOneBox(LoadResString(IDS_ERR_NOT_FROM_DRIVER));
-}
-
 TEST_F(AppStart, EmptiedJobPathRefused)
 {
     FakeDriver driver;
@@ -373,21 +365,6 @@ TEST_F(AppStart, SignalWhileRunningClosesWindow)
     for (int i = 0; i < 200 && theApp.m_pMainWnd && theApp.m_pMainWnd->isVisible(); ++i)
         PumpFor(10);
     EXPECT_TRUE(!theApp.m_pMainWnd || !theApp.m_pMainWnd->isVisible());
-}
-
-TEST_F(AppStart, SignalDuringRefusalBoxEndsIt)
-{
-    // The hook stands for the box: a signal while it is up is taken by the relay's handler,
-    // which ends open boxes; the start fails as it would have anyway.
-    SetMessageBoxHook([this](const MessageBoxRequest &request) {
-        m_boxes.push_back(request);
-        ::raise(SIGINT);
-        PumpFor(50);
-        return IDCANCEL;
-    });
-    EXPECT_FALSE(theApp.InitInstance({}));
-    EXPECT_EQ(m_boxes.size(), 1u);
-    EXPECT_FALSE(CSignalRelay::Pending());
 }
 
 } // namespace
