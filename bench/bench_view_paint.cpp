@@ -1,0 +1,258 @@
+// The page view's paint against Qt's own ways of drawing a page smaller or larger, into a full
+// 800 x 500 client: (a) the repaint after a scroll, (b) the zoom change with its first paint, which
+// builds any resampled copy. Three pages: a 1-bit label of 1417 x 340 dots, a 1-bit tape of
+// 510 x 14173 dots and a 24-bit tape of 1200 x 30000 dots, at 25 %, 100 %, 400 % and the whole label.
+// Prints one line per figure, "name value unit".
+#include "app/CorvaneApp.h"
+#include "view/ChildView.h"
+#include "view/ViewGeometry.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace ViewGeometry;
+
+namespace {
+
+const QRgb kGrey = qRgb(224, 224, 224);
+
+struct PageSpec {
+    const char *name;
+    int nWidth, nHeight;
+    bool bMono;
+    int nOrientation;
+    int nTapeWidthMm;
+};
+
+// Text-like strokes: one-dot lines in both directions and solid blocks, on white.
+QImage MakePage(const PageSpec &spec)
+{
+    QImage page(spec.nWidth, spec.nHeight, spec.bMono ? QImage::Format_Mono : QImage::Format_BGR888);
+    if (spec.bMono)
+        page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    for (int y = 0; y < spec.nHeight; ++y) {
+        uchar *line = page.scanLine(y);
+        for (int x = 0; x < spec.nWidth; ++x) {
+            const bool ink = x % 9 == 0 || y % 13 == 0 || ((x / 40 + y / 40) % 5 == 0 && (x + y) % 3 != 0);
+            if (spec.bMono) {
+                if (x % 8 == 0)
+                    line[x / 8] = 0;
+                if (ink)
+                    line[x / 8] |= static_cast<uchar>(0x80u >> (x % 8));
+            } else {
+                uchar *p = line + 3 * x;
+                p[0] = ink ? static_cast<uchar>(x % 256) : 255;
+                p[1] = ink ? static_cast<uchar>(y % 256) : 255;
+                p[2] = ink ? 40 : 255;
+            }
+        }
+    }
+    return page;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double TimeMs(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void Print(const QByteArray &name, double value, const char *unit)
+{
+    std::printf("%s %.4g %s\n", name.constData(), value, unit);
+}
+
+// The view's own paint: the erase with the grey background, then the page over the whole client.
+void PaintView(CChildView &view, QImage &target)
+{
+    target.fill(kGrey);
+    QPainter painter(&target);
+    view.OnDraw(painter, view.OnPrepareDC(painter), QRegion(target.rect()));
+}
+
+// Where the page lands in the client, in pixels, by the view's own mapping.
+QRect PageInClient(const CChildView &view)
+{
+    const int tw = TapeUnits(theApp.m_nTapeWidthMm, view.m_nLogUnitsPerInch);
+    const int tl = TapeUnits(theApp.m_nTapeLengthMm, view.m_nLogUnitsPerInch);
+    const QSize pageUnits =
+        PageUnits(QSize(view.m_image.GetWidth(), view.m_image.GetHeight()), view.m_nLogUnitsPerInch, theApp.m_nDpi);
+    const QPoint origin = WindowOrigin(theApp.m_nOrientation, MarginUnits(tw, tl), view.GetLabelExtent(), pageUnits);
+    const QRect device = PageDeviceRect(PageDestination(theApp.m_nOrientation, pageUnits), origin,
+                                        ViewportExtent(view.ScreenDpiX(), view.ScreenDpiY(), view.m_dScale),
+                                        view.m_nLogUnitsPerInch, 1.0);
+    return device.translated(-view.GetScrollPosition());
+}
+
+// Qt's plain stretch: the whole page bitmap drawn smoothly onto its rectangle in the client.
+void PaintStretch(const QImage &page, const QRect &where, QImage &target)
+{
+    target.fill(kGrey);
+    QPainter painter(&target);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(where), page);
+}
+
+// A scroll position inside the range, moving from repaint to repaint.
+void ScrollTo(CChildView &view, int k)
+{
+    QScrollBar *h = view.horizontalScrollBar();
+    QScrollBar *v = view.verticalScrollBar();
+    h->setValue(h->maximum() * (k % 7) / 6);
+    v->setValue(v->maximum() * ((k * 3) % 7) / 6);
+}
+
+const char *ZoomName(int nZoom)
+{
+    switch (nZoom) {
+    case 25:
+        return "z25";
+    case 100:
+        return "z100";
+    case 400:
+        return "z400";
+    default:
+        return "whole";
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+
+    const PageSpec pages[] = {
+        {"mono1417x340", 1417, 340, true, 2, 24},
+        {"mono510x14173", 510, 14173, true, 1, 36},
+        {"rgb1200x30000", 1200, 30000, false, 1, 84},
+    };
+    const int zooms[] = {25, 100, 400, -1};
+    // The short page's repaint per zoom, for the long pages' ratio against it.
+    double shortRepaint[4] = {0, 0, 0, 0};
+
+    CChildView view;
+    const int f = 2 * view.frameWidth();
+    view.resize(800 + f, 500 + f);
+    view.show();
+    QApplication::processEvents();
+
+    QImage target(800, 500, QImage::Format_RGB32);
+    for (const PageSpec &spec : pages) {
+        theApp.m_nDpi = 360;
+        theApp.m_nTapeWidthMm = spec.nTapeWidthMm;
+        theApp.m_nOrientation = spec.nOrientation;
+        theApp.m_strPageFileFormat = dir.path() + QStringLiteral("/%1_%05d.bmp").arg(QLatin1String(spec.name));
+        const QString file = dir.path() + QStringLiteral("/%1_00001.bmp").arg(QLatin1String(spec.name));
+        if (!MakePage(spec).save(file, "BMP"))
+            return 1;
+        view.OnInitialUpdate();
+        view.LoadPage(1);
+        if (view.m_image.IsNull())
+            return 1;
+        QFile::remove(file);
+        const QImage &page = view.m_image.Image();
+        const QByteArray base = QByteArray("view_paint.") + spec.name;
+        Print(base + ".page_bytes", static_cast<double>(page.sizeInBytes()), "bytes");
+        QImage rgb32;
+        const double convertMs = TimeMs([&] { rgb32 = page.convertToFormat(QImage::Format_RGB32); });
+        Print(base + ".qt_rgb32_copy_ms", convertMs, "ms");
+
+        for (int zi = 0; zi < 4; ++zi) {
+            const int nZoom = zooms[zi];
+            const QByteArray name = base + "." + ZoomName(nZoom);
+            const int other = nZoom == 100 ? 25 : 100;
+
+            // (b) zoom change and first paint, alternating with another zoom so each one rebuilds.
+            std::vector<double> zoomTimes;
+            for (int k = 0; k < 5; ++k) {
+                view.SetZoom(other);
+                PaintView(view, target);
+                zoomTimes.push_back(TimeMs([&] {
+                    view.SetZoom(nZoom);
+                    PaintView(view, target);
+                }));
+            }
+            const double zoomMs = Median(zoomTimes);
+            const QRect where = PageInClient(view);
+            const QSize pageDevice = where.size();
+
+            // Qt's good reduction of the same page to the same size, from an RGB32 copy made beforehand;
+            // past 40 megapixels (a long page enlarged) only the part that the client shows.
+            const bool whole = static_cast<qint64>(pageDevice.width()) * pageDevice.height() <= 40'000'000;
+            QImage source = rgb32;
+            QSize scaledSize = pageDevice;
+            if (!whole) {
+                const QRect shown = where.intersected(target.rect()).translated(-where.topLeft());
+                const double fx = static_cast<double>(page.width()) / pageDevice.width();
+                const double fy = static_cast<double>(page.height()) / pageDevice.height();
+                source = rgb32.copy(QRect(static_cast<int>(shown.x() * fx), static_cast<int>(shown.y() * fy),
+                                          static_cast<int>(shown.width() * fx) + 1,
+                                          static_cast<int>(shown.height() * fy) + 1));
+                scaledSize = shown.size();
+            }
+            std::vector<double> scaledTimes;
+            for (int k = 0; k < 3; ++k)
+                scaledTimes.push_back(TimeMs([&] {
+                    const QImage scaled =
+                        source.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                    if (scaled.isNull())
+                        std::printf("# scaled failed\n");
+                }));
+            const double scaledMs = Median(scaledTimes);
+
+            // (a) repaints after scrolls, with whatever the zoom change built.
+            std::vector<double> repaintTimes;
+            std::vector<double> stretchTimes;
+            for (int k = 0; k < 21; ++k) {
+                ScrollTo(view, k);
+                repaintTimes.push_back(TimeMs([&] { PaintView(view, target); }));
+                const QRect at = PageInClient(view);
+                stretchTimes.push_back(TimeMs([&] { PaintStretch(page, at, target); }));
+            }
+            const double repaintMs = Median(repaintTimes);
+            const double stretchMs = Median(stretchTimes);
+
+            Print(name + ".scale", view.m_dScale, "x");
+            Print(name + ".scroll_repaint_ms", repaintMs, "ms");
+            Print(name + ".qt_smooth_stretch_ms", stretchMs, "ms");
+            Print(name + ".scroll_repaint_vs_stretch", repaintMs / stretchMs, "ratio");
+            if (spec.nWidth == 1417)
+                shortRepaint[zi] = repaintMs;
+            else if (shortRepaint[zi] > 0)
+                Print(name + ".scroll_repaint_vs_short_page", repaintMs / shortRepaint[zi], "ratio");
+            Print(name + ".zoom_first_paint_ms", zoomMs, "ms");
+            Print(name + (whole ? ".qt_smooth_scaled_ms" : ".qt_smooth_scaled_shown_part_ms"), scaledMs, "ms");
+            Print(name + ".zoom_first_paint_vs_scaled", zoomMs / scaledMs, "ratio");
+            ScrollTo(view, 0);
+            Print(name + ".device_size_px", static_cast<double>(pageDevice.width()) * pageDevice.height(), "px");
+            // The cache is the one resampled copy the view keeps; it is measured by a fresh build.
+            CPageReduction probe;
+            probe.Prepare(page, pageDevice);
+            Print(name + ".cache_bytes", static_cast<double>(probe.CacheBytes()), "bytes");
+            Print(name + ".cache_vs_page", static_cast<double>(probe.CacheBytes()) / page.sizeInBytes(), "ratio");
+        }
+    }
+    return 0;
+}
