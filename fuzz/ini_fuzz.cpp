@@ -10,10 +10,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const CIniReader ini = CIniReader::FromBytes(bytes);
     static const char16_t *const keys[][2] = {
-        {u"DRVSPEC", u"MaxTapeWidth"}, {u"DRVSPEC", u"MaxTapeLength"}, {u"BMPFILE", u"FilePath"},
-        {u"BMPFILE", u"FileName"},     {u"BMPFILE", u"Copies"},        {u"BMPFILE", u"TapeWidth"},
-        {u"BMPFILE", u"TapeLength"},   {u"BMPFILE", u"DocName"},       {u"BMPFILE", u"DPI"},
-        {u"BMPFILE", u"Orientation"},  {u"", u""},
+        {u"DRVSPEC", u"MaxTapeWidth"},
+        {u"DRVSPEC", u"MaxTapeLength"},
+        {u"BMPFILE", u"FilePath"},
+        {u"BMPFILE", u"FileName"},
+        {u"BMPFILE", u"Copies"},
+        {u"BMPFILE", u"TapeWidth"},
+        {u"BMPFILE", u"TapeLength"},
+        {u"BMPFILE", u"DocName"},
+        {u"BMPFILE", u"DPI"},
+        {u"BMPFILE", u"Orientation"},
+        {u"", u""},
     };
     for (const auto &key : keys) {
         const QString text = ini.GetString(key[0], key[1], QString(), 260);

@@ -16,8 +16,7 @@ namespace {
 bool IsBlank(QChar ch)
 {
     const char16_t c = ch.unicode();
-    return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f' || c == u'\r' || c == u'\n'
-        || c == 0x1A;
+    return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f' || c == u'\r' || c == u'\n' || c == 0x1A;
 }
 
 QStringView Trimmed(QStringView text)
@@ -272,8 +271,8 @@ QString CIniReader::GetString(QStringView section, QStringView key, const QStrin
         return CutTo(fallback, nCapacity - 1);
     }
     QStringView value = BeforeNul(entry->value);
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
-        && value.back() == value.front())
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
         value = value.mid(1, value.size() - 2);
     return CutTo(value, nCapacity - 1);
 }

@@ -25,8 +25,7 @@ public:
     // GetPrivateProfileStringW: the value of key in section (names without regard to letter case),
     // one pair of matching enclosing quotes removed, cut to nCapacity - 1 characters; defaultValue
     // (cut the same way) when the key is missing or has no "=".
-    QString GetString(QStringView section, QStringView key, const QString &defaultValue,
-                      int nCapacity) const;
+    QString GetString(QStringView section, QStringView key, const QString &defaultValue, int nCapacity) const;
     // GetPrivateProfileIntW: the value read as a decimal integer (leading blanks, one sign, digits
     // up to the first other character, arithmetic modulo 2^32); defaultValue when the key is
     // missing or its value is empty; 0 when the value has no digits.

@@ -27,9 +27,7 @@ int CJobSettings::ReadJobFile(const QString &path)
     const CIniReader ini = CIniReader::FromFile(path);
     const QStringView drvspec = u"DRVSPEC";
     const QStringView bmpfile = u"BMPFILE";
-    const auto readInt = [&ini](QStringView section, QStringView key) {
-        return ini.GetInt(section, key, 0);
-    };
+    const auto readInt = [&ini](QStringView section, QStringView key) { return ini.GetInt(section, key, 0); };
     const auto readString = [&ini](QStringView section, QStringView key) {
         return ini.GetString(section, key, QString(), StringCapacity);
     };

@@ -27,8 +27,7 @@ void RemoveFile(const QString &path)
 }
 
 // Calls visit with each entry name of folder ("." and ".." left out) until it returns true.
-template <typename Visit>
-bool AnyEntry(const QString &folder, Visit visit)
+template <typename Visit> bool AnyEntry(const QString &folder, Visit visit)
 {
     if (folder.contains(QChar(u'\0')))
         return false;
@@ -73,8 +72,8 @@ void RemovePagesByListing(const QString &format, int nCount)
     const QString suffix = nameFormat.mid(at + Directive().size());
     QList<QString> doomed;
     AnyEntry(folder, [&](const QString &name) {
-        if (name.size() < prefix.size() + 5 + suffix.size() || !name.startsWith(prefix)
-            || !name.endsWith(suffix))
+        if (name.size() < prefix.size() + 5 + suffix.size() || !name.startsWith(prefix) ||
+            !name.endsWith(suffix))
             return false;
         const QStringView digits =
             QStringView(name).mid(prefix.size(), name.size() - prefix.size() - suffix.size());
@@ -146,9 +145,7 @@ bool AnyFileMatches(const QString &pattern)
     SplitPath(pattern, &folder, &namePattern);
     if (namePattern.isEmpty())
         return false;
-    return AnyEntry(folder, [&namePattern](const QString &name) {
-        return WildcardMatch(namePattern, name);
-    });
+    return AnyEntry(folder, [&namePattern](const QString &name) { return WildcardMatch(namePattern, name); });
 }
 
 void DeleteJobFiles(const CJobSettings &settings)

@@ -58,17 +58,15 @@ TEST_P(HandleTest, ReadsBase16)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HandleTest,
-    ::testing::Values(HandleCase{"1A2B", 0x1A2B}, HandleCase{"1a2b", 0x1A2B},
-                      HandleCase{"0x1A2B", 0x1A2B}, HandleCase{"0X1a2b", 0x1A2B},
-                      HandleCase{"zz", 0}, HandleCase{"", 0}, HandleCase{"0x", 0},
-                      HandleCase{"0xg", 0}, HandleCase{"  \t7", 7}, HandleCase{"+5", 5},
+    ::testing::Values(HandleCase{"1A2B", 0x1A2B}, HandleCase{"1a2b", 0x1A2B}, HandleCase{"0x1A2B", 0x1A2B},
+                      HandleCase{"0X1a2b", 0x1A2B}, HandleCase{"zz", 0}, HandleCase{"", 0},
+                      HandleCase{"0x", 0}, HandleCase{"0xg", 0}, HandleCase{"  \t7", 7}, HandleCase{"+5", 5},
                       HandleCase{"-1", ~quint64(0)}, HandleCase{"-0x10", quint64(0) - 16},
                       HandleCase{"12g34", 0x12}, HandleCase{"1 2", 1}, HandleCase{"- 1", 0},
                       HandleCase{"0x0x5", 0}, HandleCase{"00000000000000001F", 0x1F},
                       HandleCase{"FFFFFFFFFFFFFFFF", ~quint64(0)},
                       HandleCase{"10000000000000000", ~quint64(0)},
                       HandleCase{"-10000000000000000", ~quint64(0)},
-                      HandleCase{"123456789ABCDEF0", 0x123456789ABCDEF0ull},
-                      HandleCase{"\xEF\xBC\x91", 0}));
+                      HandleCase{"123456789ABCDEF0", 0x123456789ABCDEF0ull}, HandleCase{"\xEF\xBC\x91", 0}));
 
 } // namespace

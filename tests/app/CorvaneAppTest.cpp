@@ -107,7 +107,10 @@ public:
     {
         std::vector<std::string> out;
         for (const Frame &f : Received())
-            out.push_back((f.kind == 1 ? "P" : f.kind == 2 ? "S" : "?") + QString::number(f.message, 16).toStdString());
+            out.push_back((f.kind == 1   ? "P"
+                           : f.kind == 2 ? "S"
+                                         : "?") +
+                          QString::number(f.message, 16).toStdString());
         return out;
     }
     // After a start that stored the handle, the preview's link owns its end.
@@ -209,10 +212,7 @@ protected:
             file.open(QIODevice::WriteOnly);
         }
     }
-    QStringList Left() const
-    {
-        return QDir(m_dir.path()).entryList(QDir::Files, QDir::Name);
-    }
+    QStringList Left() const { return QDir(m_dir.path()).entryList(QDir::Files, QDir::Name); }
     void ExpectOneBox(const QString &text)
     {
         ASSERT_EQ(m_boxes.size(), 1u);
@@ -245,7 +245,8 @@ TEST_F(AppStart, EmptiedJobPathRefused)
 {
     FakeDriver driver;
     const QString job = WriteJob();
-    EXPECT_FALSE(theApp.InitInstance({QStringLiteral("/INI=") + job, QStringLiteral("/INI="), driver.HandleArgument()}));
+    EXPECT_FALSE(theApp.InitInstance(
+        {QStringLiteral("/INI=") + job, QStringLiteral("/INI="), driver.HandleArgument()}));
     ExpectOneBox(LoadResString(IDS_ERR_NOT_FROM_DRIVER));
     EXPECT_EQ(theApp.ExitInstance(), 0);
     EXPECT_TRUE(QFile::exists(job));
@@ -284,8 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
                       JobErrorCase{"noFileName", "Copies=1\n", false, 294, false},
                       JobErrorCase{"copiesZero", "Copies=0\n", true, 305, true},
                       JobErrorCase{"orientationMissing",
-                                   "Copies=1\nTapeWidth=a\nTapeLength=b\nDocName=c\nDPI=360\n", true,
-                                   349, true}),
+                                   "Copies=1\nTapeWidth=a\nTapeLength=b\nDocName=c\nDPI=360\n", true, 349,
+                                   true}),
     [](const ::testing::TestParamInfo<JobErrorCase> &param) { return std::string(param.param.name); });
 
 TEST_F(AppStart, NormalRunDeletesJobAndTellsDriver)
@@ -293,7 +294,8 @@ TEST_F(AppStart, NormalRunDeletesJobAndTellsDriver)
     FakeDriver driver;
     const QString job = WriteJob();
     TouchPages(3);
-    ASSERT_TRUE(theApp.InitInstance({QStringLiteral("/INI=") + job, driver.HandleArgument(), QStringLiteral("/INI=x")}));
+    ASSERT_TRUE(theApp.InitInstance(
+        {QStringLiteral("/INI=") + job, driver.HandleArgument(), QStringLiteral("/INI=x")}));
     driver.PreviewEndTaken();
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(theApp.m_strIniPath, job);

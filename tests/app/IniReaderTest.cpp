@@ -21,8 +21,8 @@ QByteArray Bytes(const char *text)
 QString ReadString(const QByteArray &file, const char *section, const char *key,
                    const QString &fallback = QStringLiteral("<default>"))
 {
-    return CIniReader::FromBytes(file).GetString(QString::fromUtf8(section), QString::fromUtf8(key),
-                                                 fallback, 260);
+    return CIniReader::FromBytes(file).GetString(QString::fromUtf8(section), QString::fromUtf8(key), fallback,
+                                                 260);
 }
 
 struct StringCase {
@@ -61,8 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         StringCase{"hashIsNoComment", Bytes("[S]\n#k=x\nk=y\n"), "S", "#k", "x"},
         StringCase{"firstKeyWins", Bytes("[S]\nk=1\nK=2\n"), "S", "k", "1"},
         StringCase{"firstSectionWins", Bytes("[S]\nk=1\n[s]\nk=2\n"), "S", "k", "1"},
-        StringCase{"laterSameSectionNotSearched", Bytes("[S]\na=1\n[S]\nk=2\n"), "S", "k",
-                   "<default>"},
+        StringCase{"laterSameSectionNotSearched", Bytes("[S]\na=1\n[S]\nk=2\n"), "S", "k", "<default>"},
         StringCase{"otherSectionNotSearched", Bytes("[T]\nk=1\n[S]\n"), "S", "k", "<default>"},
         StringCase{"keyBeforeAnySection", Bytes("k=1\n[S]\n"), "S", "k", "<default>"},
         StringCase{"keyWithoutEquals", Bytes("[S]\nk\n"), "S", "k", "<default>"},
@@ -102,19 +101,19 @@ class IniIntTest : public ::testing::TestWithParam<IntCase> {};
 TEST_P(IniIntTest, ReadsAsThePlatform)
 {
     const QByteArray file = QByteArray("[S]\nk=") + GetParam().value + "\n";
-    EXPECT_EQ(CIniReader::FromBytes(file).GetInt(u"S", u"k", 0), GetParam().expected)
-        << GetParam().value;
+    EXPECT_EQ(CIniReader::FromBytes(file).GetInt(u"S", u"k", 0), GetParam().expected) << GetParam().value;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, IniIntTest,
-    ::testing::Values(IntCase{"5", 5}, IntCase{"+7", 7}, IntCase{"-1", -1}, IntCase{"12abc", 12},
-                      IntCase{"42A94967297", 42}, IntCase{"abc", 0}, IntCase{"B4294967297", 0},
-                      IntCase{"", 0}, IntCase{"0x10", 0}, IntCase{"1 2", 1}, IntCase{"- 5", 0},
-                      IntCase{"\"42\"", 42}, IntCase{"\" 42\"", 42}, IntCase{"007", 7},
-                      IntCase{"2147483647", 2147483647}, IntCase{"2147483648", -2147483647 - 1},
-                      IntCase{"4294967295", -1}, IntCase{"4294967296", 0}, IntCase{"4294967297", 1},
-                      IntCase{"-4294967297", -1}, IntCase{"３", 0}));
+INSTANTIATE_TEST_SUITE_P(Values, IniIntTest,
+                         ::testing::Values(IntCase{"5", 5}, IntCase{"+7", 7}, IntCase{"-1", -1},
+                                           IntCase{"12abc", 12}, IntCase{"42A94967297", 42},
+                                           IntCase{"abc", 0}, IntCase{"B4294967297", 0}, IntCase{"", 0},
+                                           IntCase{"0x10", 0}, IntCase{"1 2", 1}, IntCase{"- 5", 0},
+                                           IntCase{"\"42\"", 42}, IntCase{"\" 42\"", 42}, IntCase{"007", 7},
+                                           IntCase{"2147483647", 2147483647},
+                                           IntCase{"2147483648", -2147483647 - 1}, IntCase{"4294967295", -1},
+                                           IntCase{"4294967296", 0}, IntCase{"4294967297", 1},
+                                           IntCase{"-4294967297", -1}, IntCase{"３", 0}));
 
 TEST(IniReader, IntDefaultOnlyForMissingOrEmpty)
 {
@@ -160,13 +159,14 @@ const QByteArray kCp932("[BMPFILE]\r\nDocName=\x95\x5C\x8E\xA6\x83\x89\x83\x78\x
 
 INSTANTIATE_TEST_SUITE_P(
     Encodings, IniEncodingTest,
-    ::testing::Values(EncodingCase{"utf16le", Utf16(kText, false)},
-                      EncodingCase{"utf16be", Utf16(kText, true)},
-                      EncodingCase{"utf8bom", QByteArray("\xEF\xBB\xBF") + kText.toUtf8()},
-                      EncodingCase{"utf8", kText.toUtf8()}, EncodingCase{"cp932", kCp932},
-                      EncodingCase{"cp932lf", QByteArray(kCp932).replace("\r\n", "\n")},
-                      EncodingCase{"cp932cr", QByteArray(kCp932).replace("\r\n", "\r")},
-                      EncodingCase{"utf16leCr", Utf16(QString(kText).replace(QStringLiteral("\r\n"), QStringLiteral("\r")), false)}),
+    ::testing::Values(
+        EncodingCase{"utf16le", Utf16(kText, false)}, EncodingCase{"utf16be", Utf16(kText, true)},
+        EncodingCase{"utf8bom", QByteArray("\xEF\xBB\xBF") + kText.toUtf8()},
+        EncodingCase{"utf8", kText.toUtf8()}, EncodingCase{"cp932", kCp932},
+        EncodingCase{"cp932lf", QByteArray(kCp932).replace("\r\n", "\n")},
+        EncodingCase{"cp932cr", QByteArray(kCp932).replace("\r\n", "\r")},
+        EncodingCase{"utf16leCr",
+                     Utf16(QString(kText).replace(QStringLiteral("\r\n"), QStringLiteral("\r")), false)}),
     [](const ::testing::TestParamInfo<EncodingCase> &param) { return std::string(param.param.name); });
 
 TEST(IniReader, Cp932BadBytesBecomeReplacementAndDecodingGoesOn)
@@ -185,7 +185,10 @@ TEST(IniReader, Cp932SingleBytes)
 
 TEST(IniReader, Utf16OddByteAndEmptyFile)
 {
-    EXPECT_EQ(CIniReader::DecodeText(QByteArray("\xFF\xFE" "a\0b", 5)), QStringLiteral("a"));
+    EXPECT_EQ(CIniReader::DecodeText(QByteArray("\xFF\xFE"
+                                                "a\0b",
+                                                5)),
+              QStringLiteral("a"));
     EXPECT_EQ(CIniReader::DecodeText(QByteArray()), QString());
 }
 
@@ -207,13 +210,17 @@ TEST_F(IniFileTest, ReadsRegularFile)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[S]\nk=v\n");
     file.close();
-    EXPECT_EQ(CIniReader::FromFile(file.fileName()).GetString(u"S", u"k", QString(), 260), QStringLiteral("v"));
+    EXPECT_EQ(CIniReader::FromFile(file.fileName()).GetString(u"S", u"k", QString(), 260),
+              QStringLiteral("v"));
 }
 
 TEST_F(IniFileTest, MissingFolderAndEmptyPathReadEmpty)
 {
-    for (const QString &path : {Path("absent.ini"), m_dir.path(), QString(), Path("a") + QChar(u'\0') + QStringLiteral("b")}) {
-        EXPECT_EQ(CIniReader::FromFile(path).GetString(u"S", u"k", QStringLiteral("-"), 260), QStringLiteral("-")) << qPrintable(path);
+    for (const QString &path :
+         {Path("absent.ini"), m_dir.path(), QString(), Path("a") + QChar(u'\0') + QStringLiteral("b")}) {
+        EXPECT_EQ(CIniReader::FromFile(path).GetString(u"S", u"k", QStringLiteral("-"), 260),
+                  QStringLiteral("-"))
+            << qPrintable(path);
     }
 }
 

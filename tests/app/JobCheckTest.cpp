@@ -46,7 +46,8 @@ TEST(JobCheck, EscapesQuotesBackslashesAndControls)
     file.close();
     const ToolRun run = JobCheck({file.fileName()});
     EXPECT_EQ(run.nExit, 0);
-    EXPECT_NE(run.out.indexOf("\"m_strPageFileFormat\": \"C:\\\\jobs\\\\a\\\"b_%05d.bmp\""), -1) << run.out.constData();
+    EXPECT_NE(run.out.indexOf("\"m_strPageFileFormat\": \"C:\\\\jobs\\\\a\\\"b_%05d.bmp\""), -1)
+        << run.out.constData();
     EXPECT_NE(run.out.indexOf("\"m_strTapeWidth\": \"x\\u0001y\""), -1);
     EXPECT_NE(run.out.indexOf("\"m_strDocName\": \"t\\u0009ab\""), -1);
     const QJsonObject json = QJsonDocument::fromJson(run.out).object();
@@ -60,7 +61,8 @@ TEST(JobCheck, LoneSurrogateIsWrittenAsReplacement)
     QFile file(dir.filePath(QStringLiteral("job.ini")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     QByteArray text("\xFF\xFE");
-    for (const char16_t ch : u"[DRVSPEC]\nMaxTapeWidth=1\nMaxTapeLength=1\n[BMPFILE]\nFilePath=a\xD800" "b\n") {
+    for (const char16_t ch : u"[DRVSPEC]\nMaxTapeWidth=1\nMaxTapeLength=1\n[BMPFILE]\nFilePath=a\xD800"
+                             "b\n") {
         if (ch == 0)
             break;
         text.append(char(ch & 0xFF)).append(char(ch >> 8));
@@ -69,7 +71,10 @@ TEST(JobCheck, LoneSurrogateIsWrittenAsReplacement)
     file.close();
     const ToolRun run = JobCheck({file.fileName()});
     EXPECT_EQ(run.nExit, 1);
-    EXPECT_NE(run.out.indexOf("\"m_strPageFileFormat\": \"a\xEF\xBF\xBD" "b\""), -1) << run.out.constData();
+    EXPECT_NE(run.out.indexOf("\"m_strPageFileFormat\": \"a\xEF\xBF\xBD"
+                              "b\""),
+              -1)
+        << run.out.constData();
 }
 
 TEST(JobCheck, RefusedJobExitsOneWithPartialState)

@@ -12,7 +12,7 @@ namespace {
 // The lines of a complete job, in the order the keys are read.
 const char *const kValidLines[] = {
     "MaxTapeWidth=24", "MaxTapeLength=62", "FilePath=/tmp/job/", "FileName=label", "Copies=3",
-    "TapeWidth=24mm", "TapeLength=62mm", "DocName=Invoice", "DPI=360", "Orientation=2",
+    "TapeWidth=24mm",  "TapeLength=62mm",  "DocName=Invoice",    "DPI=360",        "Orientation=2",
 };
 
 class JobFile {
@@ -75,8 +75,9 @@ void ExpectPartialState(const CJobSettings &s, int nFailed)
     const auto stored = [nFailed](int nStep) { return nStep < nFailed; };
     EXPECT_EQ(s.m_nTapeWidthMm, stored(1) ? 24 : 0);
     EXPECT_EQ(s.m_nTapeLengthMm, stored(2) ? 62 : 0);
-    const QString format = stored(4) ? QStringLiteral("/tmp/job/label_%05d.bmp")
-                                     : stored(3) ? QStringLiteral("/tmp/job/") : QString();
+    const QString format = stored(4)   ? QStringLiteral("/tmp/job/label_%05d.bmp")
+                           : stored(3) ? QStringLiteral("/tmp/job/")
+                                       : QString();
     EXPECT_EQ(s.m_strPageFileFormat, format);
     EXPECT_EQ(s.m_strPageFilePattern, stored(4) ? QStringLiteral("/tmp/job/label_*.bmp") : QString());
     EXPECT_EQ(s.m_nCopies, stored(5) ? 3 : 0);
@@ -90,8 +91,8 @@ void ExpectPartialState(const CJobSettings &s, int nFailed)
 
 struct FaultCase {
     const char *name;
-    int nStep;         // 1-based step whose key is replaced
-    const char *line;  // the replacement; nullptr leaves the key out
+    int nStep;        // 1-based step whose key is replaced
+    const char *line; // the replacement; nullptr leaves the key out
     int nError;
 };
 
@@ -113,22 +114,17 @@ TEST_P(ReadJobFileFault, ReportsFirstFaultAndKeepsEarlierValues)
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, ReadJobFileFault,
-    ::testing::Values(FaultCase{"widthZero", 1, "MaxTapeWidth=0", 267},
-                      FaultCase{"widthMissing", 1, nullptr, 267},
-                      FaultCase{"widthNotANumber", 1, "MaxTapeWidth=wide", 267},
-                      FaultCase{"lengthZero", 2, "MaxTapeLength=0", 275},
-                      FaultCase{"pathEmpty", 3, "FilePath=", 285},
-                      FaultCase{"pathQuotedEmpty", 3, "FilePath=\"\"", 285},
-                      FaultCase{"nameMissing", 4, nullptr, 294},
-                      FaultCase{"copiesZero", 5, "Copies=0", 305},
-                      FaultCase{"tapeWidthMissing", 6, nullptr, 314},
-                      FaultCase{"tapeLengthEmpty", 7, "TapeLength=  ", 323},
-                      FaultCase{"docNameMissing", 8, nullptr, 332},
-                      FaultCase{"dpiZero", 9, "DPI=0", 340},
-                      FaultCase{"orientationThree", 10, "Orientation=3", 349},
-                      FaultCase{"orientationZero", 10, "Orientation=0", 349},
-                      FaultCase{"orientationMissing", 10, nullptr, 349},
-                      FaultCase{"orientationMinusOne", 10, "Orientation=-1", 349}),
+    ::testing::Values(
+        FaultCase{"widthZero", 1, "MaxTapeWidth=0", 267}, FaultCase{"widthMissing", 1, nullptr, 267},
+        FaultCase{"widthNotANumber", 1, "MaxTapeWidth=wide", 267},
+        FaultCase{"lengthZero", 2, "MaxTapeLength=0", 275}, FaultCase{"pathEmpty", 3, "FilePath=", 285},
+        FaultCase{"pathQuotedEmpty", 3, "FilePath=\"\"", 285}, FaultCase{"nameMissing", 4, nullptr, 294},
+        FaultCase{"copiesZero", 5, "Copies=0", 305}, FaultCase{"tapeWidthMissing", 6, nullptr, 314},
+        FaultCase{"tapeLengthEmpty", 7, "TapeLength=  ", 323}, FaultCase{"docNameMissing", 8, nullptr, 332},
+        FaultCase{"dpiZero", 9, "DPI=0", 340}, FaultCase{"orientationThree", 10, "Orientation=3", 349},
+        FaultCase{"orientationZero", 10, "Orientation=0", 349},
+        FaultCase{"orientationMissing", 10, nullptr, 349},
+        FaultCase{"orientationMinusOne", 10, "Orientation=-1", 349}),
     [](const ::testing::TestParamInfo<FaultCase> &param) { return std::string(param.param.name); });
 
 TEST(ReadJobFile, MissingFileIsEmptyFile)
@@ -165,7 +161,8 @@ TEST(ReadJobFile, LongStringsAreCutTo259)
     CJobSettings s;
     ASSERT_EQ(s.ReadJobFile(job.Write(lines)), 0);
     EXPECT_EQ(s.m_strDocName, QString::fromLatin1(longName.left(259)));
-    EXPECT_EQ(s.m_strPageFileFormat, QString::fromLatin1(longPath.left(259)) + QStringLiteral("label_%05d.bmp"));
+    EXPECT_EQ(s.m_strPageFileFormat,
+              QString::fromLatin1(longPath.left(259)) + QStringLiteral("label_%05d.bmp"));
 }
 
 TEST(ReadJobFile, KeysInOtherCaseAndPathWithoutSeparator)

@@ -1,6 +1,6 @@
 // Page-file names, the wildcard rules and the exit deletions, on real temporary folders.
-#include "app/JobSettings.h"
 #include "app/PageFiles.h"
+#include "app/JobSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -28,22 +28,21 @@ TEST_P(WildcardTest, Matches)
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, WildcardTest,
-    ::testing::Values(MatchCase{"job_*.bmp", "job_00001.bmp", true},
-                      MatchCase{"job_*.bmp", "job_.bmp", true},
-                      MatchCase{"job_*.bmp", "job_old.bmp", true},
-                      MatchCase{"job_*.bmp", "job_1.bmp.bak", false},
-                      MatchCase{"job_*.bmp", "job_1.bmp.bmp", true},
-                      MatchCase{"job_*.bmp", "JOB_1.BMP", false},
-                      MatchCase{"job_*.bmp", "xjob_1.bmp", false},
-                      MatchCase{"a?c", "abc", true}, MatchCase{"a?c", "ac", false},
-                      MatchCase{"a?c", "a表c", true}, MatchCase{"a?c", "a\xF0\x9F\x98\x80" "c", true},
-                      MatchCase{"[ab]_*.bmp", "[ab]_1.bmp", true},
-                      MatchCase{"[ab]_*.bmp", "a_1.bmp", false},
-                      MatchCase{"a\\b*", "a\\bc", true}, MatchCase{"a\\b*", "ab", false},
-                      MatchCase{"*", "", true}, MatchCase{"", "", true}, MatchCase{"", "a", false},
-                      MatchCase{"**a**", "bab", true}, MatchCase{"*a*b", "aaab", true},
-                      MatchCase{"*a*b", "aaa", false},
-                      MatchCase{"a*a*a*a*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false}));
+    ::testing::Values(
+        MatchCase{"job_*.bmp", "job_00001.bmp", true}, MatchCase{"job_*.bmp", "job_.bmp", true},
+        MatchCase{"job_*.bmp", "job_old.bmp", true}, MatchCase{"job_*.bmp", "job_1.bmp.bak", false},
+        MatchCase{"job_*.bmp", "job_1.bmp.bmp", true}, MatchCase{"job_*.bmp", "JOB_1.BMP", false},
+        MatchCase{"job_*.bmp", "xjob_1.bmp", false}, MatchCase{"a?c", "abc", true},
+        MatchCase{"a?c", "ac", false}, MatchCase{"a?c", "a表c", true},
+        MatchCase{"a?c",
+                  "a\xF0\x9F\x98\x80"
+                  "c",
+                  true},
+        MatchCase{"[ab]_*.bmp", "[ab]_1.bmp", true}, MatchCase{"[ab]_*.bmp", "a_1.bmp", false},
+        MatchCase{"a\\b*", "a\\bc", true}, MatchCase{"a\\b*", "ab", false}, MatchCase{"*", "", true},
+        MatchCase{"", "", true}, MatchCase{"", "a", false}, MatchCase{"**a**", "bab", true},
+        MatchCase{"*a*b", "aaab", true}, MatchCase{"*a*b", "aaa", false},
+        MatchCase{"a*a*a*a*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false}));
 
 TEST(PageFileName, FillsNumberAndKeepsPercents)
 {
@@ -74,7 +73,9 @@ protected:
     }
     QSet<QString> Left() const
     {
-        const QStringList names = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        const QStringList names =
+            QDir(m_dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
         return QSet<QString>(names.begin(), names.end());
     }
     QTemporaryDir m_dir;
