@@ -6,6 +6,7 @@
 #include <QList>
 
 #include <dirent.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,10 +21,12 @@ constexpr int LastSweptPage = 999;
 // name: the same files go, without millions of calls for a driver's outsize page count.
 constexpr int DirectDeletionLimit = 10000;
 
+// DeleteFileW's counterpart: unlinks a name (a link, not its target); fails for a folder. A name
+// with a NUL character names nothing (the system would see a shorter name).
 void RemoveFile(const QString &path)
 {
-    if (!path.isEmpty())
-        QFile::remove(path);
+    if (!path.isEmpty() && !path.contains(QChar(u'\0')))
+        ::unlink(QFile::encodeName(path).constData());
 }
 
 // Calls visit with each entry name of folder ("." and ".." left out) until it returns true.

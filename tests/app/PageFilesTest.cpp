@@ -173,6 +173,17 @@ TEST_F(JobFolder, FoldersAreNotDeleted)
     EXPECT_EQ(Left(), (QSet<QString>{QStringLiteral("job.ini"), QStringLiteral("job_00001.bmp")}));
 }
 
+TEST_F(JobFolder, LinkedPageLosesTheLinkNotItsTarget)
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("keep.bmp"));
+    QFile(target).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(target, PageFileName(m_s.m_strPageFileFormat, 1)));
+    DeleteJobFiles(m_s);
+    EXPECT_TRUE(Left().isEmpty());
+    EXPECT_TRUE(QFile::exists(target));
+}
+
 TEST_F(JobFolder, PatternRules)
 {
     TouchPages(5, 5);
