@@ -19,6 +19,9 @@ void CMainFrame::OnZoomSelect()
     const int nIndex = m_pZoomBox->currentIndex();
     if (nIndex == -1)
         return;
+    // The picked entry's text replaces a typed one even when the entry was already the selection
+    // (Qt leaves the edit field alone then).
+    SelectZoomItem(nIndex);
     const int nZoom = m_pZoomBox->itemData(nIndex).toInt();
     if (nZoom == m_nZoom)
         return;
@@ -104,6 +107,10 @@ void CMainFrame::ShowRefusal(int nMessageId)
     QPointer<CMainFrame> self(this);
     m_bRefusing = true;
     ShowBox(LoadResString(nMessageId), MB_OK);
-    if (self)
-        m_bRefusing = false;
+    if (!self)
+        return;
+    m_bRefusing = false;
+    // A close request that came while the box was up ended the box; this handler owned it, so it closes.
+    if (m_bCloseRequested)
+        CloseFrame();
 }

@@ -173,4 +173,16 @@ TEST_F(FrameTest, RefusedPageStaysUntilTheUserLeaves)
     EXPECT_EQ(PageBox()->text(), QStringLiteral("1"));
 }
 
+TEST_F(FrameTest, CloseRequestDuringTheRefusalClosesTheWindow)
+{
+    m_onBox = [this](const MessageBoxRequest &) {
+        m_frame->OnDriverMessage(0x8004, 0, 0);
+        EXPECT_TRUE(m_frame->isVisible());
+        return IDCANCEL;
+    };
+    Confirm(PageBox(), QStringLiteral("9"));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_FALSE(m_frame->isVisible());
+}
+
 } // namespace

@@ -113,6 +113,20 @@ TEST_F(FrameTest, PickingEntries)
     EXPECT_EQ(ZoomBox()->count(), 10);
 }
 
+TEST_F(FrameTest, PickingTheSelectedEntryAfterATypedZoom)
+{
+    Confirm(ZoomBox(), QStringLiteral("130"));
+    ASSERT_EQ(ZoomBox()->currentIndex(), 5);
+    ZoomBox()->showPopup();
+    RunIdle();
+    QAbstractItemView *list = ZoomBox()->view();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(ZoomBox()->model()->index(5, 0)).center());
+    RunIdle();
+    EXPECT_EQ(m_frame->m_nZoom, 100);
+    EXPECT_EQ(ZoomBox()->lineEdit()->text(), QStringLiteral("100%"));
+}
+
 struct WheelStep {
     const char16_t *zoomTyped; // how the zoom before is reached
     int zoomBefore;

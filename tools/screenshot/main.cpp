@@ -1,8 +1,10 @@
-// corvane-screenshot OUT.png: opens the preview window offscreen on a sample job of three 1-bit pages
-// (written to a temporary folder and removed afterwards) and saves a picture of the whole window.
+// corvane-screenshot OUT.png [ABOUT.png]: opens the preview window offscreen on a sample job of three
+// 1-bit pages (written to a temporary folder and removed afterwards) and saves a picture of the whole
+// window; with a second name, also one of the about box.
 #include "SampleJob.h"
 
 #include "app/CorvaneApp.h"
+#include "frame/AboutDlg.h"
 #include "frame/MainFrame.h"
 
 #include <QApplication>
@@ -20,8 +22,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2) {
-        std::fprintf(stderr, "usage: corvane-screenshot OUT.png\n");
+    if (arguments.size() != 2 && arguments.size() != 3) {
+        std::fprintf(stderr, "usage: corvane-screenshot OUT.png [ABOUT.png]\n");
         return 2;
     }
 
@@ -54,11 +56,17 @@ int main(int argc, char **argv)
     if (picture.isNull())
         std::fprintf(stderr, "the window gave no picture\n");
     QDir().mkpath(QFileInfo(arguments.at(1)).absolutePath());
-    const bool saved = picture.save(arguments.at(1), "PNG");
+    bool saved = picture.save(arguments.at(1), "PNG");
+    if (saved && arguments.size() == 3) {
+        CAboutDlg about(frame);
+        about.show();
+        QTest::qWait(50);
+        saved = about.grab().save(arguments.at(2), "PNG");
+    }
     theApp.m_pMainWnd = nullptr;
     delete frame;
     if (!saved) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(arguments.at(1)));
+        std::fprintf(stderr, "cannot write the pictures\n");
         return 1;
     }
     std::printf("%s\n", qPrintable(arguments.at(1)));
