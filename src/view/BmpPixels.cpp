@@ -265,3 +265,20 @@ int DecodePixels(const CBmpSource &src, CBmpBitmap &out)
     }
     return BMP_ERR_FORMAT;
 }
+
+void FinishRowsInPlace(const CBmpSource &src, CBmpBitmap &out)
+{
+    const qsizetype nRowBytes = qsizetype((qint64(src.nWidth) * src.nBits + 7) / 8);
+    for (int y = 0; y < src.nHeight; ++y) {
+        uchar *d = out.Row(y);
+        for (qsizetype k = nRowBytes; k < out.nStride; ++k)
+            d[k] = 0;
+        if (src.eKind == CBmpSource::COPY555) {
+            for (qsizetype k = 1; k < nRowBytes; k += 2)
+                d[k] &= 0x7F;
+        } else if (src.eKind == CBmpSource::COPY_X32) {
+            for (qsizetype k = 3; k < nRowBytes; k += 4)
+                d[k] = 0xFF;
+        }
+    }
+}

@@ -16,7 +16,8 @@ struct CBmpSource {
         RLE4,
     };
 
-    const uchar *data = nullptr;  // the first byte of the pixel array
+    const uchar *data = nullptr;  // the first byte of the pixel array, when it is in memory
+    qint64 nAt = 0;               // its offset in the file
     qint64 nSize = 0;             // bytes from there to the end of the file
     int nWidth = 0;
     int nHeight = 0;
@@ -32,5 +33,8 @@ int DecodedBits(const CBmpSource &src);
 bool DecodedAlpha(const CBmpSource &src);
 // Whether an uncompressed array holds every row (the last row's padding may be missing).
 bool HasEnoughPixelData(const CBmpSource &src);
-// Fills out.pixels (allocated for out.nStride x out.nHeight bytes). Returns a BMP_ result.
+// Fills out.pixels (allocated for out.nStride x out.nHeight bytes) from src.data. Returns a BMP_ result.
 int DecodePixels(const CBmpSource &src, CBmpBitmap &out);
+// After the stored rows of COPY, COPY555 or COPY_X32 were put in place as they are: clears the row
+// padding and makes the pixels what DecodePixels would have made.
+void FinishRowsInPlace(const CBmpSource &src, CBmpBitmap &out);
