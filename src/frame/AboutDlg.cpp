@@ -2,8 +2,8 @@
 
 #include "app/CorvaneApp.h"
 #include "frame/Artwork.h"
-#include "frame/MainFrame.h"
 #include "frame/DialogUnits.h"
+#include "frame/MainFrame.h"
 #include "res/AboutTemplate.h"
 
 #include <QApplication>

@@ -50,8 +50,8 @@ void CMainFrame::ConnectEventTable()
     OnCommand(ID_PAGE_NEXT, &CMainFrame::OnPageNext);
     connect(m_pPageBox, &QLineEdit::returnPressed, this, &CMainFrame::OnPageEnter);
     m_focusHandlers.insert(m_pPageBox, {&CMainFrame::OnPageSetFocus, &CMainFrame::OnPageKillFocus});
-    for (const int nID : {int(ID_FILE_PRINT), int(ID_ZOOM_COMBO), int(ID_PAGE_PREV), int(ID_PAGE_EDIT),
-                          int(ID_PAGE_NEXT)})
+    for (const int nID :
+         {int(ID_FILE_PRINT), int(ID_ZOOM_COMBO), int(ID_PAGE_PREV), int(ID_PAGE_EDIT), int(ID_PAGE_NEXT)})
         OnUpdateCommandUI(nID, &CMainFrame::OnUpdateToolbar);
     for (const int nID : {int(ID_INDICATOR_PAGE), int(ID_INDICATOR_COPIES), int(ID_INDICATOR_TAPEWIDTH),
                           int(ID_INDICATOR_TAPELENGTH)})
@@ -125,7 +125,8 @@ QLabel *CMainFrame::GetPane(int nID) const
 bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
 {
     const auto entry = m_focusHandlers.constFind(watched);
-    if (entry != m_focusHandlers.cend() && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+    if (entry != m_focusHandlers.cend() &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         // Opening the zoom list moves Qt's focus to the popup and back; the box keeps the focus all along.
         const auto *focus = static_cast<QFocusEvent *>(event);
         if (focus->reason() == Qt::PopupFocusReason)

@@ -43,8 +43,8 @@ struct ZoomPreset {
 };
 // Percents fall strictly from the first row to the ninth; the whole label is last.
 constexpr ZoomPreset kZoomPresets[] = {
-    {IDS_ZOOM_600, 600}, {IDS_ZOOM_400, 400}, {IDS_ZOOM_300, 300}, {IDS_ZOOM_200, 200},
-    {IDS_ZOOM_150, 150}, {IDS_ZOOM_100, 100}, {IDS_ZOOM_75, 75},   {IDS_ZOOM_50, 50},
+    {IDS_ZOOM_600, 600}, {IDS_ZOOM_400, 400},        {IDS_ZOOM_300, 300}, {IDS_ZOOM_200, 200},
+    {IDS_ZOOM_150, 150}, {IDS_ZOOM_100, 100},        {IDS_ZOOM_75, 75},   {IDS_ZOOM_50, 50},
     {IDS_ZOOM_25, 25},   {IDS_ZOOM_WHOLE_LABEL, -1},
 };
 
@@ -207,7 +207,8 @@ bool CMainFrame::CreateStatusBar()
         pane->setObjectName(QString::fromUtf16(spec.name));
         const bool stretch = spec.nID == ID_INDICATOR_BLANK;
         pane->setFrameStyle(stretch ? QFrame::NoFrame : QFrame::StyledPanel | QFrame::Sunken);
-        pane->setSizePolicy(stretch ? QSizePolicy::Expanding : QSizePolicy::Preferred, QSizePolicy::Preferred);
+        pane->setSizePolicy(stretch ? QSizePolicy::Expanding : QSizePolicy::Preferred,
+                            QSizePolicy::Preferred);
         m_wndStatusBar->addPermanentWidget(pane, stretch ? 1 : 0);
         m_panes.append(pane);
     }

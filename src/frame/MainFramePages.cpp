@@ -57,8 +57,8 @@ void CMainFrame::OnPageEnter()
         view->LoadPage(m_nCurPage);
     theApp.m_strTapeLength = FormatResString(IDS_MM_FORMAT, {theApp.m_nTapeLengthMm});
     SetPaneText(ID_INDICATOR_TAPELENGTH,
-                FormatResString(IDS_PANE_TAPELENGTH_FORMAT, {LoadResString(ID_INDICATOR_TAPELENGTH),
-                                                             theApp.m_strTapeLength}));
+                FormatResString(IDS_PANE_TAPELENGTH_FORMAT,
+                                {LoadResString(ID_INDICATOR_TAPELENGTH), theApp.m_strTapeLength}));
 }
 
 void CMainFrame::OnPageSetFocus()

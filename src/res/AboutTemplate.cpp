@@ -13,8 +13,8 @@ const DialogItem kAboutItems[] = {
 };
 
 const DialogTemplate kAboutBox = {
-    u"バージョン情報 Corvane", u"MS UI Gothic", 9, QRect(0, 0, 170, 62),
-    kAboutItems,               int(sizeof(kAboutItems) / sizeof(kAboutItems[0])),
+    u"バージョン情報 Corvane", u"MS UI Gothic", 9,
+    QRect(0, 0, 170, 62),      kAboutItems,     int(sizeof(kAboutItems) / sizeof(kAboutItems[0])),
 };
 
 } // namespace

@@ -53,13 +53,13 @@ TEST_P(PastedPageTest, PasteAndEnter)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PastedPageTest,
-    ::testing::Values(PastedPage{u"3abc", 9, 3}, PastedPage{u" +3", 9, 3}, PastedPage{u"-1", 9, 0},
-                      PastedPage{u"007", 9, 7}, PastedPage{u"\uFF13", 9, 3}, PastedPage{u"\u0663", 9, 3},
-                      PastedPage{u"0", 9, 0}, PastedPage{u"abc", 9, 0}, PastedPage{u"6", 5, 0},
-                      PastedPage{u"5", 5, 5}, PastedPage{u"99999999999", 9, 0},
-                      PastedPage{u"2", 1, 0}));
+INSTANTIATE_TEST_SUITE_P(Cases, PastedPageTest,
+                         ::testing::Values(PastedPage{u"3abc", 9, 3}, PastedPage{u" +3", 9, 3},
+                                           PastedPage{u"-1", 9, 0}, PastedPage{u"007", 9, 7},
+                                           PastedPage{u"\uFF13", 9, 3}, PastedPage{u"\u0663", 9, 3},
+                                           PastedPage{u"0", 9, 0}, PastedPage{u"abc", 9, 0},
+                                           PastedPage{u"6", 5, 0}, PastedPage{u"5", 5, 5},
+                                           PastedPage{u"99999999999", 9, 0}, PastedPage{u"2", 1, 0}));
 
 TEST_F(FrameTest, EmptyPageBoxIsRefused)
 {
@@ -160,7 +160,9 @@ TEST_F(FrameTest, LeavingThePageBoxRestoresThePage)
 TEST_F(FrameTest, RefusedPageStaysUntilTheUserLeaves)
 {
     QString textWhileUp;
-    m_onBox = [&](const MessageBoxRequest &request) { return TakeFocusLikeABox(request, [&] { textWhileUp = PageBox()->text(); }); };
+    m_onBox = [&](const MessageBoxRequest &request) {
+        return TakeFocusLikeABox(request, [&] { textWhileUp = PageBox()->text(); });
+    };
     Confirm(PageBox(), QStringLiteral("6"));
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(textWhileUp, QStringLiteral("6"));

@@ -50,10 +50,11 @@ TEST_F(FrameTest, ZoomBoxHoldsTheTenPresets)
     EXPECT_TRUE(box->isEditable());
     EXPECT_EQ(box->width(), 120);
     EXPECT_EQ(box->insertPolicy(), QComboBox::NoInsert);
-    const QStringList texts = {QStringLiteral("600%"), QStringLiteral("400%"), QStringLiteral("300%"),
-                               QStringLiteral("200%"), QStringLiteral("150%"), QStringLiteral("100%"),
-                               QStringLiteral("75%"),  QStringLiteral("50%"),  QStringLiteral("25%"),
-                               QStringLiteral("ﾗﾍﾞﾙ全体を表示")};
+    const QStringList texts = {QStringLiteral("600%"), QStringLiteral("400%"),
+                               QStringLiteral("300%"), QStringLiteral("200%"),
+                               QStringLiteral("150%"), QStringLiteral("100%"),
+                               QStringLiteral("75%"),  QStringLiteral("50%"),
+                               QStringLiteral("25%"),  QStringLiteral("ﾗﾍﾞﾙ全体を表示")};
     const int data[] = {600, 400, 300, 200, 150, 100, 75, 50, 25, -1};
     ASSERT_EQ(box->count(), 10);
     for (int i = 0; i < 10; ++i) {

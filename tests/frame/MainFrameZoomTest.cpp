@@ -14,9 +14,9 @@ const QString kWholeLabel = QStringLiteral("ﾗﾍﾞﾙ全体を表示");
 
 struct TypedZoom {
     const char16_t *typed;
-    int zoom;         // after Enter; 0: refused with message 805
+    int zoom;              // after Enter; 0: refused with message 805
     const char16_t *shown; // the box's text after Enter
-    int index;        // the current entry after Enter
+    int index;             // the current entry after Enter
 };
 
 void PrintTo(const TypedZoom &c, std::ostream *os)
@@ -59,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TypedZoom{u"1 00", 0, u"1 00", 5}, TypedZoom{u"+100", 0, u"+100", 5},
                       TypedZoom{u"100.5", 0, u"100.5", 5}, TypedZoom{u"24", 0, u"24", 5},
                       TypedZoom{u"601", 0, u"601", 5}, TypedZoom{u"4294967396", 0, u"4294967396", 5},
-                      TypedZoom{u"", 0, u"", 5}, TypedZoom{u"\uFF11\uFF15\uFF10", 0, u"\uFF11\uFF15\uFF10", 5},
+                      TypedZoom{u"", 0, u"", 5},
+                      TypedZoom{u"\uFF11\uFF15\uFF10", 0, u"\uFF11\uFF15\uFF10", 5},
                       TypedZoom{u" ﾗﾍﾞﾙ全体を表示", 0, u" ﾗﾍﾞﾙ全体を表示", 5}));
 
 TEST_F(FrameTest, TypedZoomThenFocusLossRestoresTheText)
@@ -79,7 +80,9 @@ TEST_F(FrameTest, RefusedZoomTextStaysWhileTheBoxIsUp)
 {
     // The message box takes the focus, as a real one does.
     QString textWhileUp;
-    m_onBox = [&](const MessageBoxRequest &request) { return TakeFocusLikeABox(request, [&] { textWhileUp = ZoomBox()->lineEdit()->text(); }); };
+    m_onBox = [&](const MessageBoxRequest &request) {
+        return TakeFocusLikeABox(request, [&] { textWhileUp = ZoomBox()->lineEdit()->text(); });
+    };
     Confirm(ZoomBox(), QStringLiteral("601"));
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(textWhileUp, QStringLiteral("601"));
@@ -130,7 +133,7 @@ TEST_F(FrameTest, PickingTheSelectedEntryAfterATypedZoom)
 struct WheelStep {
     const char16_t *zoomTyped; // how the zoom before is reached
     int zoomBefore;
-    int delta;                 // wheel delta; n is delta / 120
+    int delta; // wheel delta; n is delta / 120
     int index;
     int zoomAfter;
 };
@@ -167,7 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
                       WheelStep{u"", 100, 240, 3, 200}, WheelStep{u"", 100, 60, 5, 100},
                       WheelStep{u"130", 130, 120, 4, 150}, WheelStep{u"130", 130, -120, 5, 100},
                       WheelStep{u"130", 130, 60, 4, 150}, WheelStep{u"ﾗﾍﾞﾙ全体を表示", -1, 120, 8, 25},
-                      WheelStep{u"ﾗﾍﾞﾙ全体を表示", -1, 240, 7, 50}, WheelStep{u"ﾗﾍﾞﾙ全体を表示", -1, -120, 8, 25},
+                      WheelStep{u"ﾗﾍﾞﾙ全体を表示", -1, 240, 7, 50},
+                      WheelStep{u"ﾗﾍﾞﾙ全体を表示", -1, -120, 8, 25},
                       WheelStep{u"ﾗﾍﾞﾙ全体を表示", -1, 60, 8, 25}, WheelStep{u"600", 600, 120, 0, 600},
                       WheelStep{u"600", 600, -120, 1, 400}, WheelStep{u"25", 25, -120, 8, 25},
                       WheelStep{u"25", 25, 120, 7, 50}));

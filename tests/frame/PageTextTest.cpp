@@ -27,19 +27,17 @@ TEST_P(PageTextTest, ReadsLikeWcstol)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PageTextTest,
-    ::testing::Values(PageTextCase{u"3abc", 3}, PageTextCase{u"-1", -1}, PageTextCase{u"007", 7},
-                      PageTextCase{u"\uFF13", 3}, PageTextCase{u"", 0}, PageTextCase{u"0", 0},
-                      PageTextCase{u"6", 6}, PageTextCase{u" \t+12", 12}, PageTextCase{u"\u3000 5", 5},
-                      PageTextCase{u"+-3", 0}, PageTextCase{u"--3", 0}, PageTextCase{u"- 3", 0},
-                      PageTextCase{u"abc", 0}, PageTextCase{u"1 2", 1},
-                      PageTextCase{u"\uFF11\uFF12", 12}, PageTextCase{u"\u0661\u0662", 12},
-                      PageTextCase{u"1\u0E52", 12}, PageTextCase{u"\u1819", 9},
-                      PageTextCase{u"\u181A", 0}, PageTextCase{u"\u00B2", 0}, PageTextCase{u"\uFF1A", 0},
-                      PageTextCase{u"2147483647", 2147483647}, PageTextCase{u"2147483648", 2147483647},
-                      PageTextCase{u"99999999999999999999", 2147483647},
-                      PageTextCase{u"-2147483648", -2147483647 - 1},
-                      PageTextCase{u"-2147483649", -2147483647 - 1},
-                      PageTextCase{u"-99999999999999999999", -2147483647 - 1}));
+    ::testing::Values(
+        PageTextCase{u"3abc", 3}, PageTextCase{u"-1", -1}, PageTextCase{u"007", 7},
+        PageTextCase{u"\uFF13", 3}, PageTextCase{u"", 0}, PageTextCase{u"0", 0}, PageTextCase{u"6", 6},
+        PageTextCase{u" \t+12", 12}, PageTextCase{u"\u3000 5", 5}, PageTextCase{u"+-3", 0},
+        PageTextCase{u"--3", 0}, PageTextCase{u"- 3", 0}, PageTextCase{u"abc", 0}, PageTextCase{u"1 2", 1},
+        PageTextCase{u"\uFF11\uFF12", 12}, PageTextCase{u"\u0661\u0662", 12}, PageTextCase{u"1\u0E52", 12},
+        PageTextCase{u"\u1819", 9}, PageTextCase{u"\u181A", 0}, PageTextCase{u"\u00B2", 0},
+        PageTextCase{u"\uFF1A", 0}, PageTextCase{u"2147483647", 2147483647},
+        PageTextCase{u"2147483648", 2147483647}, PageTextCase{u"99999999999999999999", 2147483647},
+        PageTextCase{u"-2147483648", -2147483647 - 1}, PageTextCase{u"-2147483649", -2147483647 - 1},
+        PageTextCase{u"-99999999999999999999", -2147483647 - 1}));
 
 // Each run's first and last digit, and the code points just outside it.
 TEST(PageText, EveryDigitRun)

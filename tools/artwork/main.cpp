@@ -98,12 +98,24 @@ QImage PaintToolbar()
         p.translate(i * kCell, 0);
         p.setClipRect(0, 0, kCell, kCell);
         switch (i) {
-        case 0: PaintPrint(p); break;
-        case 1: PaintZoom(p); break;
-        case 2: PaintArrow(p, false); break;
-        case 3: PaintPage(p); break;
-        case 4: PaintArrow(p, true); break;
-        default: PaintCancel(p); break;
+        case 0:
+            PaintPrint(p);
+            break;
+        case 1:
+            PaintZoom(p);
+            break;
+        case 2:
+            PaintArrow(p, false);
+            break;
+        case 3:
+            PaintPage(p);
+            break;
+        case 4:
+            PaintArrow(p, true);
+            break;
+        default:
+            PaintCancel(p);
+            break;
         }
         p.restore();
     }

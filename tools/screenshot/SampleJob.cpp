@@ -36,7 +36,8 @@ QImage PaintPage(int nPage, int widthDots, int heightDots, int dpi)
     QPainter painter(&page);
     const double mm = dpi / 25.4;
     painter.setPen(QPen(Qt::black, 0.6 * mm));
-    painter.drawRoundedRect(QRectF(1.5 * mm, 1.5 * mm, widthDots - 3 * mm, heightDots - 3 * mm), 2 * mm, 2 * mm);
+    painter.drawRoundedRect(QRectF(1.5 * mm, 1.5 * mm, widthDots - 3 * mm, heightDots - 3 * mm), 2 * mm,
+                            2 * mm);
     QFont font;
     font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
     font.setPixelSize(int(6 * mm));
@@ -120,7 +121,8 @@ bool WriteSampleJob(const SampleJob &job, CJobSettings &settings)
     const int height = Dots(job.tapeWidthMm, job.dpi);
     for (int nPage = 1; nPage <= job.pageCount; ++nPage) {
         const int width = Dots(nPage == 1 ? job.firstPageLengthMm : job.pageLengthMm, job.dpi);
-        if (!WriteMonoBmp(PageFileName(settings.m_strPageFileFormat, nPage), PaintPage(nPage, width, height, job.dpi)))
+        if (!WriteMonoBmp(PageFileName(settings.m_strPageFileFormat, nPage),
+                          PaintPage(nPage, width, height, job.dpi)))
             return false;
     }
     return true;
