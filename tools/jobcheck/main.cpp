@@ -1,5 +1,6 @@
 // corvane-jobcheck: reads a job description file as the preview does and prints what it holds.
 #include "JobReport.h"
+#include "PageReport.h"
 
 #include <QFile>
 #include <QStringList>
@@ -10,7 +11,10 @@ namespace {
 
 int Usage()
 {
-    std::fputs("usage: corvane-jobcheck JOBFILE\n", stderr);
+    std::fputs("usage: corvane-jobcheck JOBFILE\n"
+               "       corvane-jobcheck JOBFILE --pages\n"
+               "       corvane-jobcheck --page FILE.bmp [--png OUT.png]\n",
+               stderr);
     return 2;
 }
 
@@ -25,5 +29,10 @@ int main(int argc, char **argv)
     // One mode per argument shape.
     if (args.size() == 1 && !args[0].startsWith(QStringLiteral("--")))
         return RunJobReport(args[0]);
+    if (args.size() == 2 && args[1] == QStringLiteral("--pages") && !args[0].startsWith(QStringLiteral("--")))
+        return RunPagesReport(args[0]);
+    if (args.size() >= 2 && args[0] == QStringLiteral("--page") && !args[1].startsWith(QStringLiteral("--"))
+        && (args.size() == 2 || (args.size() == 4 && args[2] == QStringLiteral("--png"))))
+        return RunPageReport(args[1], args.size() == 4 ? args[3] : QString());
     return Usage();
 }
