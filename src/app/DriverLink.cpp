@@ -18,23 +18,24 @@ namespace {
 // Standard streams are never the link, whatever they are connected to.
 constexpr int kFirstLinkFd = 3;
 
-bool IsLinkSocket(int fd)
+// The socket type when fd is an open, connected AF_UNIX socket that carries frames, else 0.
+int LinkSocketType(int fd)
 {
     struct stat info = {};
     if (fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode))
-        return false;
+        return 0;
     sockaddr_storage address = {};
     socklen_t length = sizeof address;
     if (getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0 || address.ss_family != AF_UNIX)
-        return false;
+        return 0;
     int nType = 0;
     socklen_t typeLength = sizeof nType;
     if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &nType, &typeLength) != 0)
-        return false;
+        return 0;
     if (nType != SOCK_SEQPACKET && nType != SOCK_STREAM)
-        return false;
+        return 0;
     length = sizeof address;
-    return getpeername(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0;
+    return getpeername(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0 ? nType : 0;
 }
 
 } // namespace
@@ -115,14 +116,12 @@ void CDriverLink::Attach(quint64 handle)
     if (handle < kFirstLinkFd || handle > static_cast<quint64>(INT_MAX))
         return;
     const int fd = static_cast<int>(handle);
-    if (!IsLinkSocket(fd))
+    const int nType = LinkSocketType(fd);
+    if (nType == 0)
         return;
     const int nFlags = fcntl(fd, F_GETFD);
     if (nFlags < 0 || fcntl(fd, F_SETFD, nFlags | FD_CLOEXEC) != 0)
         return;
-    int nType = 0;
-    socklen_t typeLength = sizeof nType;
-    getsockopt(fd, SOL_SOCKET, SO_TYPE, &nType, &typeLength);
     m_pImpl->bStream = nType == SOCK_STREAM;
     m_pImpl->fd = fd;
     m_pImpl->EnsureEventLoopHooks();

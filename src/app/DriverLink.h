@@ -26,20 +26,30 @@ public:
 
     // Takes the descriptor that handle names and sets close-on-exec on it. A handle of 0, or one that
     // names no open AF_UNIX socket, names no window: sends then yield 0 at once and posts are dropped.
+    // Only a connected SOCK_SEQPACKET or SOCK_STREAM socket on descriptor 3 or above is taken; nothing
+    // is ever written to, or changed on, any other descriptor. The link closes what it took when the
+    // connection ends, on the next Attach and in its destructor.
     void Attach(quint64 handle);
     bool IsConnected() const;
 
-    // Posts a message; never waits.
+    // Posts a message; never waits (a frame the socket has no room for goes out from the event loop).
     void Post(quint32 message, quint64 wParam, qint64 lParam);
     // Sends a message and waits for the reply, without a time limit and without spinning. Yields 0
     // with no window, after the connection's end, and when the wait was aborted (LastSendAborted).
+    // While it waits the driver's sends are answered 0 at once and all its messages are kept for the
+    // receiver, which gets them from the event loop afterwards, never inside Send. A close request
+    // from the driver, or a pending signal (CSignalRelay), aborts the wait; the close request is
+    // still handed to the receiver, and the signal stays pending.
     qint64 Send(quint32 message, quint64 wParam, qint64 lParam);
     bool IsWaiting() const;
     bool LastSendAborted() const;
 
-    // The receiver of the driver's messages, posted or sent; its result is the reply to a send.
+    // The receiver of the driver's messages, posted or sent; its result is the reply to a send,
+    // written once the receiver has returned. Only WM_PREVIEW_PAGES and WM_PREVIEW_CLOSE reach it.
     // Messages that arrive before a receiver is set are kept and handed to it, in order, from the
-    // event loop once it is set.
+    // event loop once it is set (the queue is bounded; docs/driver-protocol.md gives the rules). The
+    // socket is watched from the event loop once a QCoreApplication exists; the link itself makes no
+    // Qt object before that, so it may live in static storage.
     using Receiver = std::function<qint64(quint32 message, quint64 wParam, qint64 lParam)>;
     void SetReceiver(Receiver receiver);
 

@@ -15,6 +15,7 @@ public:
     static int WakeFd();
     // Takes the pending signal: Pending() is false afterwards.
     static void Take();
-    // Calls handler from the event loop for each signal (needs a QCoreApplication).
+    // Calls handler from the event loop when a signal has come, after taking it; signals that come
+    // before the loop gets to them make one call (needs a QCoreApplication).
     static void SetHandler(std::function<void()> handler);
 };
