@@ -234,6 +234,62 @@ TEST_P(DriverLinkWaitTest, FloodOfPageReportsStaysBounded)
     }
 }
 
+// A receiver that itself sends (while the driver waits for the reply to its own send) answers the
+// driver's send 0 before waiting, and not a second time afterwards.
+TEST_P(DriverLinkWaitTest, SendFromInsideTheReceiverAnswersTheDriverFirst)
+{
+    qint64 nInner = 0;
+    m_link.SetReceiver([&](quint32, quint64, qint64) {
+        nInner = m_link.Send(WM_PREVIEW_RESULT, PREVIEW_RESULT_CANCEL, 0);
+        return qint64(-9);
+    });
+    std::vector<DriverFrame> seen;
+    std::thread driver([&] {
+        DriverFrame frame;
+        if (!m_peer.Write(MakeFrame(FRAME_SEND, WM_PREVIEW_PAGES, 1, 2, 0)))
+            return;
+        for (int i = 0; i < 2 && m_peer.Read(frame); ++i)
+            seen.push_back(frame);
+        if (seen.size() == 2)
+            m_peer.Write(MakeFrame(FRAME_REPLY, seen[1].message, seen[1].serial, 0, 4));
+        else
+            m_peer.Hangup();
+    });
+    ASSERT_TRUE(PumpUntil([&] { return nInner != 0 || !m_link.IsConnected(); }));
+    driver.join();
+    EXPECT_EQ(nInner, 4);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].kind, FRAME_REPLY);
+    EXPECT_EQ(seen[0].serial, 1u);
+    EXPECT_EQ(seen[0].lParam, 0);
+    EXPECT_EQ(seen[1].kind, FRAME_SEND);
+    PumpNow();
+    EXPECT_TRUE(m_peer.NothingToRead());
+}
+
+// Posts never block, even when the driver reads nothing for a while: what the socket has no room for
+// goes out later from the event loop, whole and in order (on a stream, frames the socket took in
+// pieces are finished first).
+TEST_P(DriverLinkWaitTest, PostsToADriverThatDoesNotReadGoOutLaterInOrder)
+{
+    constexpr quint64 kPosts = 20000; // far more than the socket buffers hold
+    for (quint64 i = 1; i <= kPosts; ++i)
+        m_link.Post(WM_PREVIEW_OPENED, i, -qint64(i));
+    std::atomic<quint64> nGood{0};
+    std::thread driver([&] {
+        DriverFrame frame;
+        for (quint64 i = 1; i <= kPosts && m_peer.Read(frame); ++i) {
+            if (frame.kind != FRAME_POST || frame.serial != i || frame.wParam != i ||
+                frame.lParam != -qint64(i))
+                break;
+            nGood = i;
+        }
+    });
+    const bool bAll = PumpUntil([&] { return nGood.load() == kPosts; }, 20000);
+    driver.join();
+    EXPECT_TRUE(bAll) << "frames intact and in order up to " << nGood.load();
+}
+
 INSTANTIATE_TEST_SUITE_P(SocketTypes, DriverLinkWaitTest, ::testing::Values(SOCK_SEQPACKET, SOCK_STREAM),
                          [](const ::testing::TestParamInfo<int> &param) {
                              return std::string(param.param == SOCK_STREAM ? "Stream" : "SeqPacket");
