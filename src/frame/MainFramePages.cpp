@@ -91,20 +91,24 @@ bool CMainFrame::OnUpdateIndicator(int) const
 
 bool CMainFrame::FilterPageBoxInput(QEvent *event)
 {
-    QString typed;
     if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         // Shortcuts (Ctrl+V pastes) are not typing.
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
             return false;
-        typed = key->text();
-    } else if (event->type() == QEvent::InputMethod) {
-        typed = static_cast<QInputMethodEvent *>(event)->commitString();
-    } else {
-        return false;
+        if (!HasNonDigitText(key->text()))
+            return false;
+        QApplication::beep();
+        return true;
     }
-    if (!HasNonDigitText(typed))
-        return false;
-    QApplication::beep();
-    return true;
+    if (event->type() == QEvent::InputMethod) {
+        // An input method's text is dropped but the event still goes through, so that the composition
+        // ends in the box.
+        auto *input = static_cast<QInputMethodEvent *>(event);
+        if (HasNonDigitText(input->commitString())) {
+            input->setCommitString(QString());
+            QApplication::beep();
+        }
+    }
+    return false;
 }

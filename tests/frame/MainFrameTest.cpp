@@ -75,8 +75,11 @@ TEST_F(FrameTest, PageBoxShowsOneCentred)
     EXPECT_EQ(box->validator(), nullptr);
     // Typed letters are filtered; digits go in.
     ClickInto(box);
-    Type(box, QStringLiteral("4x-b2"));
+    Type(box, QStringLiteral("4x-b 2"));
     EXPECT_EQ(box->text(), QStringLiteral("42"));
+    // From an input method: full-width digits go in, other text does not.
+    Type(box, QStringLiteral("\uFF41\uFF13\u3000"));
+    EXPECT_EQ(box->text(), QStringLiteral("42\uFF13"));
 }
 
 TEST_F(FrameTest, PanesAfterConstruction)

@@ -69,7 +69,8 @@ TEST_F(FrameTest, TypedZoomThenFocusLossRestoresTheText)
     LeaveToView();
     ClickInto(ZoomBox());
     EXPECT_EQ(ZoomBox()->lineEdit()->selectedText(), QStringLiteral("130%"));
-    Type(ZoomBox(), QStringLiteral("150"));
+    // An entry's text, typed but not confirmed, does not pick the entry either.
+    Type(ZoomBox(), QStringLiteral("150%"));
     LeaveToView();
     EXPECT_EQ(ZoomBox()->lineEdit()->text(), QStringLiteral("130%"));
     EXPECT_EQ(m_frame->m_nZoom, 130);
