@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
         return 0;
     }
-    if (bitmap.nWidth <= 0 || bitmap.nHeight <= 0 || bitmap.ByteSize() > kBmpMaxDecodedBytes
-        || bitmap.nStride < (qint64(bitmap.nWidth) * bitmap.nBits + 7) / 8)
+    if (bitmap.nWidth <= 0 || bitmap.nHeight <= 0 || bitmap.ByteSize() > kBmpMaxDecodedBytes ||
+        bitmap.nStride < (qint64(bitmap.nWidth) * bitmap.nBits + 7) / 8)
         __builtin_trap();
     // Touch the first and last byte of every row so that a short buffer shows.
     unsigned sum = 0;

@@ -111,8 +111,8 @@ int ParseHeader(const uchar *d, qint64 size, CHeader &h)
     qint64 nMasksEnd = kFileHeaderSize + nHeaderSize;
     switch (h.nCompression) {
     case BI_RGB:
-        if (h.nBits != 1 && h.nBits != 2 && h.nBits != 4 && h.nBits != 8 && h.nBits != 16 && h.nBits != 24
-            && h.nBits != 32 && h.nBits != 64)
+        if (h.nBits != 1 && h.nBits != 2 && h.nBits != 4 && h.nBits != 8 && h.nBits != 16 && h.nBits != 24 &&
+            h.nBits != 32 && h.nBits != 64)
             return BMP_ERR_FORMAT;
         break;
     case BI_RLE8:
@@ -332,14 +332,16 @@ int ReadRowsInPlace(int fd, const CBmpSource &src, CBmpBitmap &bitmap)
             return BMP_ERR_MEMORY;
         for (int i = 0; i < src.nHeight; i += nChunkRows) {
             const int nRows = qMin(nChunkRows, src.nHeight - i);
-            const qint64 nWant = src.nStride * (nRows - 1) + (i + nRows == src.nHeight ? nRowBytes : src.nStride);
+            const qint64 nWant =
+                src.nStride * (nRows - 1) + (i + nRows == src.nHeight ? nRowBytes : src.nStride);
             const qint64 nGot = ReadAt(fd, scratch.get(), nWant, src.nAt + src.nStride * i);
             if (nGot < 0)
                 return BMP_ERR_FILE;
             if (nGot < nWant)
                 return BMP_ERR_TRUNCATED;
             for (int r = 0; r < nRows; ++r)
-                std::memcpy(bitmap.Row(src.nHeight - 1 - i - r), scratch.get() + src.nStride * r, std::size_t(nRowBytes));
+                std::memcpy(bitmap.Row(src.nHeight - 1 - i - r), scratch.get() + src.nStride * r,
+                            std::size_t(nRowBytes));
         }
         FinishRowsInPlace(src, bitmap);
         return BMP_OK;
@@ -404,7 +406,8 @@ int ReadOpenFile(int fd, CBmpBitmap &out)
     int nResult = Prepare(head.get(), nHead, nFileSize, src, bitmap);
     if (nResult != BMP_OK)
         return nResult;
-    if (src.eKind == CBmpSource::COPY || src.eKind == CBmpSource::COPY555 || src.eKind == CBmpSource::COPY_X32) {
+    if (src.eKind == CBmpSource::COPY || src.eKind == CBmpSource::COPY555 ||
+        src.eKind == CBmpSource::COPY_X32) {
         nResult = ReadRowsInPlace(fd, src, bitmap);
         if (nResult == BMP_OK)
             out = std::move(bitmap);

@@ -12,12 +12,12 @@
 // Results of decoding a BMP file; 0 is success.
 enum EBmpResult : int {
     BMP_OK = 0,
-    BMP_ERR_FILE = 1,        // cannot be opened or read, or not a regular file
-    BMP_ERR_HEADER = 2,      // not a BMP, or its headers are cut short or malformed
-    BMP_ERR_FORMAT = 3,      // a depth, compression or plane count this decoder does not take
-    BMP_ERR_SIZE = 4,        // zero, negative or absurd dimensions, or over the decoded-size limit
-    BMP_ERR_TRUNCATED = 5,   // the pixel data ends before the image is complete
-    BMP_ERR_MEMORY = 6,      // the pixel buffer could not be allocated
+    BMP_ERR_FILE = 1,      // cannot be opened or read, or not a regular file
+    BMP_ERR_HEADER = 2,    // not a BMP, or its headers are cut short or malformed
+    BMP_ERR_FORMAT = 3,    // a depth, compression or plane count this decoder does not take
+    BMP_ERR_SIZE = 4,      // zero, negative or absurd dimensions, or over the decoded-size limit
+    BMP_ERR_TRUNCATED = 5, // the pixel data ends before the image is complete
+    BMP_ERR_MEMORY = 6,    // the pixel buffer could not be allocated
 };
 
 // Largest decoded pixel array a load accepts, in bytes. A metre of 36 mm tape at 720 dpi in 24 bits

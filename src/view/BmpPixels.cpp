@@ -92,8 +92,8 @@ void DecodeRgba64(const CBmpSource &src, CBmpBitmap &out)
         uchar *d = out.Row(y);
         for (int x = 0; x < src.nWidth; ++x, s += 8, d += 4) {
             const quint32 alpha = quint32((Fixed213(s + 6) * 255 + 4096) / 8192);
-            Store32(d, (alpha << 24) | (quint32(srgb[Fixed213(s + 4)]) << 16)
-                           | (quint32(srgb[Fixed213(s + 2)]) << 8) | srgb[Fixed213(s)]);
+            Store32(d, (alpha << 24) | (quint32(srgb[Fixed213(s + 4)]) << 16) |
+                           (quint32(srgb[Fixed213(s + 2)]) << 8) | srgb[Fixed213(s)]);
         }
     }
 }
@@ -178,7 +178,7 @@ CBmpSource::EKind ChooseUncompressed(const CBmpSource &src)
         if (MasksAre(src, 0xFF0000, 0x00FF00, 0x0000FF, 0))
             return CBmpSource::COPY_X32;
         return MasksAre(src, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000u) ? CBmpSource::COPY
-                                                                      : CBmpSource::FIELDS;
+                                                                        : CBmpSource::FIELDS;
     case 64:
         return CBmpSource::RGBA64;
     default:
@@ -206,8 +206,8 @@ bool DecodedAlpha(const CBmpSource &src)
 {
     if (src.eKind == CBmpSource::RGBA64)
         return true;
-    return (src.eKind == CBmpSource::FIELDS || src.eKind == CBmpSource::COPY) && src.nBits >= 16
-           && src.masks[3] != 0;
+    return (src.eKind == CBmpSource::FIELDS || src.eKind == CBmpSource::COPY) && src.nBits >= 16 &&
+           src.masks[3] != 0;
 }
 
 bool HasEnoughPixelData(const CBmpSource &src)

@@ -16,14 +16,14 @@ struct CBmpSource {
         RLE4,
     };
 
-    const uchar *data = nullptr;  // the first byte of the pixel array, when it is in memory
-    qint64 nAt = 0;               // its offset in the file
-    qint64 nSize = 0;             // bytes from there to the end of the file
+    const uchar *data = nullptr; // the first byte of the pixel array, when it is in memory
+    qint64 nAt = 0;              // its offset in the file
+    qint64 nSize = 0;            // bytes from there to the end of the file
     int nWidth = 0;
     int nHeight = 0;
     int nBits = 0;
     bool bTopDown = false;
-    qint64 nStride = 0;           // bytes per row in the file
+    qint64 nStride = 0;              // bytes per row in the file
     quint32 masks[4] = {0, 0, 0, 0}; // red, green, blue, alpha
     EKind eKind = COPY;
 };

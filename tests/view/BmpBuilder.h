@@ -12,15 +12,15 @@ class CBmpBuilder {
 public:
     int nHeaderSize = 40;
     int nWidth = 1;
-    int nHeight = 1;          // negative: top-down
+    int nHeight = 1; // negative: top-down
     int nBits = 24;
     int nPlanes = 1;
     quint32 nCompression = 0;
     std::vector<quint32> masks; // after a 40-byte header, or inside a larger one
     std::vector<QRgb> palette;
-    qint64 nColorsUsed = -1;  // -1: the palette's size
-    qint64 nOffBits = -1;     // -1: right after the colour table (and the gap)
-    int nGap = 0;             // unused bytes between the colour table and the pixels
+    qint64 nColorsUsed = -1;   // -1: the palette's size
+    qint64 nOffBits = -1;      // -1: right after the colour table (and the gap)
+    int nGap = 0;              // unused bytes between the colour table and the pixels
     std::vector<uchar> pixels; // the pixel array as stored in the file
 
     // Packs top-down rows of pixel values (indices or raw little-endian pixels) into the stored array:

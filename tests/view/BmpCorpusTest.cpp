@@ -39,7 +39,8 @@ QMap<QString, QStringList> References()
 
 QStringList Files(const char *dir)
 {
-    QStringList names = QDir(kSuite + u'/' + QString::fromLatin1(dir)).entryList({QStringLiteral("*.bmp")}, QDir::Files, QDir::Name);
+    QStringList names = QDir(kSuite + u'/' + QString::fromLatin1(dir))
+                            .entryList({QStringLiteral("*.bmp")}, QDir::Files, QDir::Name);
     for (QString &n : names)
         n.prepend(QString::fromLatin1(dir) + u'/');
     return names;
@@ -64,7 +65,8 @@ CDiff Differences(const QImage &a, const QImage &ref, int nTolerance)
         for (int x = 0; x < a.width(); ++x, p += 3) {
             if (qAlpha(q[x]) == 0)
                 continue;
-            const int d = qMax(qMax(std::abs(p[0] - qRed(q[x])), std::abs(p[1] - qGreen(q[x]))), std::abs(p[2] - qBlue(q[x])));
+            const int d = qMax(qMax(std::abs(p[0] - qRed(q[x])), std::abs(p[1] - qGreen(q[x]))),
+                               std::abs(p[2] - qBlue(q[x])));
             diff.nMax = qMax(diff.nMax, d);
             if (d > nTolerance)
                 ++diff.nPixels;

@@ -101,21 +101,18 @@ TEST_P(BmpFileReadTest, ALastRowWithoutPaddingReadsAndAShortOneFails)
 
 INSTANTIATE_TEST_SUITE_P(
     Reads, BmpFileReadTest,
-    ::testing::Values(CReadCase{"pal1ShortRowsBottomUp", 1, 0, {}, 510, 1500},
-                      CReadCase{"pal1TopDown", 1, 0, {}, 509, -1500},
-                      CReadCase{"pal4ShortRows", 4, 0, {}, 333, 500},
-                      CReadCase{"pal8LongRowsBottomUp", 8, 0, {}, 1417, 60},
-                      CReadCase{"pal8LongRowsTopDown", 8, 0, {}, 1417, -60},
-                      CReadCase{"rgb24LongRows", 24, 0, {}, 1001, 30},
-                      CReadCase{"rgb24ShortRows", 24, 0, {}, 97, 300},
-                      CReadCase{"rgb555LongRows", 16, 0, {}, 1023, 40},
-                      CReadCase{"rgb555ShortRows", 16, 0, {}, 101, 400},
-                      CReadCase{"rgb565", 16, 3, {0xF800, 0x07E0, 0x001F}, 700, 60},
-                      CReadCase{"rgb32LongRows", 32, 0, {}, 400, 60},
-                      CReadCase{"rgb32ShortRows", 32, 0, {}, 100, 200},
-                      CReadCase{"argb32", 32, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, 300, 70},
-                      CReadCase{"fields4444ReadWhole", 16, 3, {0x0F00, 0x00F0, 0x000F, 0xF000}, 300, 150},
-                      CReadCase{"pal2ReadWhole", 2, 0, {}, 1000, 300}),
+    ::testing::Values(
+        CReadCase{"pal1ShortRowsBottomUp", 1, 0, {}, 510, 1500},
+        CReadCase{"pal1TopDown", 1, 0, {}, 509, -1500}, CReadCase{"pal4ShortRows", 4, 0, {}, 333, 500},
+        CReadCase{"pal8LongRowsBottomUp", 8, 0, {}, 1417, 60},
+        CReadCase{"pal8LongRowsTopDown", 8, 0, {}, 1417, -60},
+        CReadCase{"rgb24LongRows", 24, 0, {}, 1001, 30}, CReadCase{"rgb24ShortRows", 24, 0, {}, 97, 300},
+        CReadCase{"rgb555LongRows", 16, 0, {}, 1023, 40}, CReadCase{"rgb555ShortRows", 16, 0, {}, 101, 400},
+        CReadCase{"rgb565", 16, 3, {0xF800, 0x07E0, 0x001F}, 700, 60},
+        CReadCase{"rgb32LongRows", 32, 0, {}, 400, 60}, CReadCase{"rgb32ShortRows", 32, 0, {}, 100, 200},
+        CReadCase{"argb32", 32, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, 300, 70},
+        CReadCase{"fields4444ReadWhole", 16, 3, {0x0F00, 0x00F0, 0x000F, 0xF000}, 300, 150},
+        CReadCase{"pal2ReadWhole", 2, 0, {}, 1000, 300}),
     [](const ::testing::TestParamInfo<CReadCase> &param) { return std::string(param.param.name); });
 
 } // namespace

@@ -49,6 +49,7 @@ std::vector<CFormatCase> FormatCases()
     const std::vector<quint32> rgb555 = {0x7C00, 0x03E0, 0x001F};
     const std::vector<quint32> std32 = {0xFF0000, 0x00FF00, 0x0000FF};
     const std::vector<quint32> std32a = {0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000};
+    // clang-format off
     return {
         {"pal1", 1, BI_RGB, {}, 2, 1, false, QImage::Format_Mono, {0, 1, 1, 0, 1, 0}, pal({0, 1, 1, 0, 1, 0}, 2)},
         {"pal1short", 1, BI_RGB, {}, 1, 1, false, QImage::Format_Mono, {0, 1, 1, 0, 1, 0}, pal({0, 1, 1, 0, 1, 0}, 1)},
@@ -89,6 +90,7 @@ std::vector<CFormatCase> FormatCases()
          {0x2000200020002000ull, 0x2000200000000000ull, 0x2000000020000000ull, 0x0000000000002000ull, 0x2000100010001000ull, 0x2000F00030000000ull},
          {kWhite, kRed, kGreen, kBlue, qRgb(188, 188, 188), kGreen}},
     };
+    // clang-format on
 }
 
 struct CFormatParam {
@@ -110,7 +112,8 @@ std::vector<CFormatParam> FormatParams()
         if (c.nCompression == BI_ALPHABITFIELDS)
             headers = {40};
         else if (c.nCompression == BI_BITFIELDS)
-            headers = c.masks.size() == 4 ? std::vector<int>{56, 108, 124} : std::vector<int>{40, 52, 56, 108, 124};
+            headers =
+                c.masks.size() == 4 ? std::vector<int>{56, 108, 124} : std::vector<int>{40, 52, 56, 108, 124};
         else if (c.nBits <= 8 || c.nBits == 24)
             headers = {12, 16, 40, 64, 108, 124};
         else
@@ -181,8 +184,9 @@ TEST_P(BmpFormatTest, DecodesToExactColours)
 
 INSTANTIATE_TEST_SUITE_P(Formats, BmpFormatTest, ::testing::ValuesIn(FormatParams()),
                          [](const ::testing::TestParamInfo<CFormatParam> &param) {
-                             return std::string(param.param.c.name) + "_h" + std::to_string(param.param.nHeaderSize)
-                                    + (param.param.bTopDown ? "_topdown" : "_bottomup");
+                             return std::string(param.param.c.name) + "_h" +
+                                    std::to_string(param.param.nHeaderSize) +
+                                    (param.param.bTopDown ? "_topdown" : "_bottomup");
                          });
 
 TEST(BmpFormat, AlphaIsKeptInTheDecodedBitmapAndMarked)
@@ -253,12 +257,11 @@ TEST_P(BmpOffsetTest, FindsPaletteAndPixels)
     EXPECT_EQ(bitmap.palette[15], qRgb(240, 15, 240));
 }
 
-INSTANTIATE_TEST_SUITE_P(Offsets, BmpOffsetTest,
-                         ::testing::Values(COffsetCase{"count0", 0, 0, -1}, COffsetCase{"count16", 16, 0, -1},
-                                           COffsetCase{"countHuge", 0x12345678, 0, -1},
-                                           COffsetCase{"offBitsZero", 16, 0, 0},
-                                           COffsetCase{"oddGap", 16, 3, -1},
-                                           COffsetCase{"offIntoHeader", 16, 0, 20}),
-                         [](const ::testing::TestParamInfo<COffsetCase> &param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Offsets, BmpOffsetTest,
+    ::testing::Values(COffsetCase{"count0", 0, 0, -1}, COffsetCase{"count16", 16, 0, -1},
+                      COffsetCase{"countHuge", 0x12345678, 0, -1}, COffsetCase{"offBitsZero", 16, 0, 0},
+                      COffsetCase{"oddGap", 16, 3, -1}, COffsetCase{"offIntoHeader", 16, 0, 20}),
+    [](const ::testing::TestParamInfo<COffsetCase> &param) { return std::string(param.param.name); });
 
 } // namespace

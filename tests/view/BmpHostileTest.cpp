@@ -71,7 +71,11 @@ TEST_P(BmpHostileTest, FailsWithItsReason)
 const CHostileCase kHostileCases[] = {
     {"asBuilt", [](std::vector<uchar> &) {}, BMP_OK},
     {"empty", [](std::vector<uchar> &f) { f.clear(); }, BMP_ERR_HEADER},
-    {"pngRenamed", [](std::vector<uchar> &f) { f = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1}; }, BMP_ERR_HEADER},
+    {"pngRenamed",
+     [](std::vector<uchar> &f) {
+         f = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1};
+     },
+     BMP_ERR_HEADER},
     {"cutInFileHeader", [](std::vector<uchar> &f) { f.resize(10); }, BMP_ERR_HEADER},
     {"cutInInfoHeader", [](std::vector<uchar> &f) { f.resize(30); }, BMP_ERR_HEADER},
     {"headerSize66", [](std::vector<uchar> &f) { Set32(f, 14, 66); }, BMP_ERR_HEADER},
@@ -84,19 +88,46 @@ const CHostileCase kHostileCases[] = {
     {"png", [](std::vector<uchar> &f) { Set32(f, 30, 5); }, BMP_ERR_FORMAT},
     {"compression7", [](std::vector<uchar> &f) { Set32(f, 30, 7); }, BMP_ERR_FORMAT},
     {"bitfieldsOn8Bits", [](std::vector<uchar> &f) { Set32(f, 30, 3); }, BMP_ERR_FORMAT},
-    {"os2Huffman", [](std::vector<uchar> &f) { Set32(f, 14, 64); f.insert(f.begin() + 54, 24, 0); Set32(f, 30, 3); Set16(f, 28, 1); }, BMP_ERR_FORMAT},
+    {"os2Huffman",
+     [](std::vector<uchar> &f) {
+         Set32(f, 14, 64);
+         f.insert(f.begin() + 54, 24, 0);
+         Set32(f, 30, 3);
+         Set16(f, 28, 1);
+     },
+     BMP_ERR_FORMAT},
     {"widthZero", [](std::vector<uchar> &f) { Set32(f, 18, 0); }, BMP_ERR_SIZE},
     {"widthNegative", [](std::vector<uchar> &f) { Set32(f, 18, quint32(-3)); }, BMP_ERR_SIZE},
     {"heightZero", [](std::vector<uchar> &f) { Set32(f, 22, 0); }, BMP_ERR_SIZE},
     {"heightMostNegative", [](std::vector<uchar> &f) { Set32(f, 22, quint32(INT_MIN)); }, BMP_ERR_SIZE},
-    {"reallyBig", [](std::vector<uchar> &f) { Set32(f, 18, 3000000); Set32(f, 22, 2000000); }, BMP_ERR_SIZE},
-    {"overTheLimit", [](std::vector<uchar> &f) { Set32(f, 18, 40000); Set32(f, 22, 40000); }, BMP_ERR_SIZE},
+    {"reallyBig",
+     [](std::vector<uchar> &f) {
+         Set32(f, 18, 3000000);
+         Set32(f, 22, 2000000);
+     },
+     BMP_ERR_SIZE},
+    {"overTheLimit",
+     [](std::vector<uchar> &f) {
+         Set32(f, 18, 40000);
+         Set32(f, 22, 40000);
+     },
+     BMP_ERR_SIZE},
     {"offsetPastTheEnd", [](std::vector<uchar> &f) { Set32(f, 10, 5000); }, BMP_ERR_HEADER},
-    {"tableReachesPastTheEnd", [](std::vector<uchar> &f) { Set32(f, 10, 0); Set32(f, 46, 200); }, BMP_ERR_HEADER},
+    {"tableReachesPastTheEnd",
+     [](std::vector<uchar> &f) {
+         Set32(f, 10, 0);
+         Set32(f, 46, 200);
+     },
+     BMP_ERR_HEADER},
     {"pixelsCutShort", [](std::vector<uchar> &f) { f.resize(f.size() - 5); }, BMP_ERR_TRUNCATED},
     {"lastRowPaddingMissing", [](std::vector<uchar> &f) { f.resize(f.size() - 1); }, BMP_OK},
     {"lastRowCutByOne", [](std::vector<uchar> &f) { f.resize(f.size() - 2); }, BMP_ERR_TRUNCATED},
-    {"sizeFieldsLie", [](std::vector<uchar> &f) { Set32(f, 2, 0xFFFFFFFFu); Set32(f, 34, 0x7FEEEEEE); }, BMP_OK},
+    {"sizeFieldsLie",
+     [](std::vector<uchar> &f) {
+         Set32(f, 2, 0xFFFFFFFFu);
+         Set32(f, 34, 0x7FEEEEEE);
+     },
+     BMP_OK},
     {"colourCountHuge", [](std::vector<uchar> &f) { Set32(f, 46, 0x12345678); }, BMP_OK},
 };
 
@@ -155,7 +186,8 @@ TEST(BmpHostile, EveryPrefixFailsOrDecodes)
             std::vector<uchar> prefix(file.begin(), file.begin() + std::ptrdiff_t(n));
             CBmpBitmap bitmap;
             const int nResult = DecodeBmp(prefix.data(), prefix.size(), bitmap);
-            EXPECT_EQ(nResult == BMP_OK, n >= nShortest) << "prefix " << n << " of " << file.size() << " gives " << nResult;
+            EXPECT_EQ(nResult == BMP_OK, n >= nShortest)
+                << "prefix " << n << " of " << file.size() << " gives " << nResult;
         }
     }
 }

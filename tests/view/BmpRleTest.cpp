@@ -42,28 +42,28 @@ std::vector<std::vector<int>> Indices(const CBmpBitmap &bitmap)
 
 TEST(BmpRle, Rle8RunsLiteralsMovesAndClipping)
 {
-    const std::vector<uchar> file = RleFile(8, 6, 3,
-                                            {3, 5,          // bottom row: 5 5 5
-                                             0, 3, 1, 2, 3, 0, // literal 1 2 3, padded to even
-                                             0, 0,          // end of line
-                                             0, 2, 2, 1,    // move right 2, up 1: row 1 stays index 0
-                                             2, 9,          // top row from x = 2: 9 9
-                                             10, 4,         // a run past the right edge is cut there
-                                             0, 1});
+    const std::vector<uchar> file = RleFile(8, 6, 3, {3,  5,             // bottom row: 5 5 5
+                                                      0,  3, 1, 2, 3, 0, // literal 1 2 3, padded to even
+                                                      0,  0,             // end of line
+                                                      0,  2, 2, 1, // move right 2, up 1: row 1 stays index 0
+                                                      2,  9,       // top row from x = 2: 9 9
+                                                      10, 4,       // a run past the right edge is cut there
+                                                      0,  1});
     CBmpBitmap bitmap;
     ASSERT_EQ(DecodeBmp(file.data(), file.size(), bitmap), BMP_OK);
     ASSERT_EQ(bitmap.nBits, 8);
-    const std::vector<std::vector<int>> expected = {{0, 0, 9, 9, 4, 4}, {0, 0, 0, 0, 0, 0}, {5, 5, 5, 1, 2, 3}};
+    const std::vector<std::vector<int>> expected = {
+        {0, 0, 9, 9, 4, 4}, {0, 0, 0, 0, 0, 0}, {5, 5, 5, 1, 2, 3}};
     EXPECT_EQ(Indices(bitmap), expected);
 }
 
 TEST(BmpRle, Rle4NibblesAndOddLiterals)
 {
     const std::vector<uchar> file = RleFile(4, 7, 2,
-                                            {5, 0x12,                // 1 2 1 2 1
-                                             0, 0,                   //
+                                            {5, 0x12,                   // 1 2 1 2 1
+                                             0, 0,                      //
                                              0, 5, 0x34, 0x56, 0x70, 0, // literal 3 4 5 6 7, 3 bytes + pad
-                                             1, 0xF0,                // one pixel: the high nibble
+                                             1, 0xF0,                   // one pixel: the high nibble
                                              0, 1});
     CBmpBitmap bitmap;
     ASSERT_EQ(DecodeBmp(file.data(), file.size(), bitmap), BMP_OK);
@@ -102,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CRleCase{"moveOffTheTop", 8, {0, 2, 0, 200, 4, 4}, BMP_OK},
                       CRleCase{"moveFarRight", 4, {0, 2, 255, 0, 255, 3, 0, 1}, BMP_OK},
                       CRleCase{"rowsPastTheTop", 8, {0, 0, 0, 0, 0, 0, 0, 0, 9, 9}, BMP_OK},
-                      CRleCase{"literalPastTheRightEdge", 8, {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1}, BMP_OK},
+                      CRleCase{
+                          "literalPastTheRightEdge", 8, {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1}, BMP_OK},
                       CRleCase{"noEndOfBitmap", 8, {4, 1, 0, 0, 2, 2}, BMP_ERR_TRUNCATED},
                       CRleCase{"literalCutShort", 8, {0, 6, 1, 2}, BMP_ERR_TRUNCATED},
                       CRleCase{"moveCutShort", 4, {0, 2, 1}, BMP_ERR_TRUNCATED},

@@ -53,8 +53,9 @@ TEST(JobCheckPage, PrintsTheDecodedPageAndWritesItAsRgbPng)
     WriteBytes(bmp, MonoPage());
     const CToolRun run = JobCheck({QStringLiteral("--page"), bmp, QStringLiteral("--png"), png});
     EXPECT_EQ(run.nExit, 0);
-    EXPECT_EQ(run.out, QByteArray("{\"loaded\": true, \"width\": 3, \"height\": 2, \"bits\": 1, \"alpha\": false, "
-                                  "\"palette\": [[10, 20, 30], [200, 100, 50]]}\n"));
+    EXPECT_EQ(run.out,
+              QByteArray("{\"loaded\": true, \"width\": 3, \"height\": 2, \"bits\": 1, \"alpha\": false, "
+                         "\"palette\": [[10, 20, 30], [200, 100, 50]]}\n"));
     const QImage image(png);
     ASSERT_FALSE(image.isNull());
     EXPECT_FALSE(image.hasAlphaChannel());
@@ -77,7 +78,8 @@ TEST(JobCheckPage, AnAlphaPageIsMarkedAndDrawnOpaque)
     const QString png = dir.filePath(QStringLiteral("a.png"));
     WriteBytes(bmp, b.Build());
     const CToolRun run = JobCheck({QStringLiteral("--page"), bmp, QStringLiteral("--png"), png});
-    EXPECT_EQ(run.out, QByteArray("{\"loaded\": true, \"width\": 2, \"height\": 1, \"bits\": 32, \"alpha\": true}\n"));
+    EXPECT_EQ(run.out,
+              QByteArray("{\"loaded\": true, \"width\": 2, \"height\": 1, \"bits\": 32, \"alpha\": true}\n"));
     const QImage image(png);
     EXPECT_EQ(image.pixel(0, 0), qRgb(0x12, 0x34, 0x56));
 }
@@ -89,7 +91,9 @@ TEST(JobCheckPage, APageThatDoesNotLoadIsReportedWithExitZeroAndNoPng)
     const CToolRun run = JobCheck({QStringLiteral("--page"), dir.filePath(QStringLiteral("missing.bmp")),
                                    QStringLiteral("--png"), png});
     EXPECT_EQ(run.nExit, 0);
-    EXPECT_EQ(run.out, QByteArray("{\"loaded\": false, \"width\": 0, \"height\": 0, \"bits\": 0, \"alpha\": false}\n"));
+    EXPECT_EQ(
+        run.out,
+        QByteArray("{\"loaded\": false, \"width\": 0, \"height\": 0, \"bits\": 0, \"alpha\": false}\n"));
     EXPECT_FALSE(QFile::exists(png));
 }
 
@@ -109,13 +113,15 @@ TEST(JobCheckPages, ListsEachExistingPageWithItsTapeLength)
     WriteBytes(folder + QStringLiteral("job_00004.bmp"), tall.Build()); // after the gap: not listed
     QFile ini(dir.filePath(QStringLiteral("job.ini")));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[DRVSPEC]\nMaxTapeWidth=24\nMaxTapeLength=1000\n[BMPFILE]\nFilePath=" + folder.toUtf8()
-              + "\nFileName=job\nCopies=1\nTapeWidth=24mm\nTapeLength=100mm\nDocName=d\nDPI=360\nOrientation=2\n");
+    ini.write(
+        "[DRVSPEC]\nMaxTapeWidth=24\nMaxTapeLength=1000\n[BMPFILE]\nFilePath=" + folder.toUtf8() +
+        "\nFileName=job\nCopies=1\nTapeWidth=24mm\nTapeLength=100mm\nDocName=d\nDPI=360\nOrientation=2\n");
     ini.close();
 
     const CToolRun run = JobCheck({ini.fileName(), QStringLiteral("--pages")});
     EXPECT_EQ(run.nExit, 0) << run.out.constData();
-    const QJsonArray pages = QJsonDocument::fromJson(run.out).object().value(QStringLiteral("pages")).toArray();
+    const QJsonArray pages =
+        QJsonDocument::fromJson(run.out).object().value(QStringLiteral("pages")).toArray();
     ASSERT_EQ(pages.size(), 2) << run.out.constData();
     const QJsonObject first = pages[0].toObject();
     EXPECT_EQ(first.value(QStringLiteral("page")).toInt(), 1);

@@ -33,10 +33,11 @@ TEST_P(TapeLengthTest, RoundsInDoubleInTheOrderMultiplyDivideAdd)
 // out just under 64.5 in double.
 INSTANTIATE_TEST_SUITE_P(Lengths, TapeLengthTest,
                          ::testing::Values(CLengthCase{1417, 360, 100}, CLengthCase{340, 360, 24},
-                                           CLengthCase{0, 360, 0}, CLengthCase{7, 360, 0}, CLengthCase{8, 360, 1},
-                                           CLengthCase{45, 254, 5}, CLengthCase{645, 254, 64},
-                                           CLengthCase{164700, 360, 11620}, CLengthCase{28347, 720, 1000},
-                                           CLengthCase{100, 0, 0}, CLengthCase{100, -360, 0}));
+                                           CLengthCase{0, 360, 0}, CLengthCase{7, 360, 0},
+                                           CLengthCase{8, 360, 1}, CLengthCase{45, 254, 5},
+                                           CLengthCase{645, 254, 64}, CLengthCase{164700, 360, 11620},
+                                           CLengthCase{28347, 720, 1000}, CLengthCase{100, 0, 0},
+                                           CLengthCase{100, -360, 0}));
 
 TEST(PageExtent, OrientationTwoTakesTheWidthAnyOtherTheHeight)
 {
