@@ -398,7 +398,7 @@ int ReadOpenFile(int fd, CBmpBitmap &out)
     const qint64 nHead = ReadAt(fd, head.get(), nHeadSize, 0);
     if (nHead < 0)
         return BMP_ERR_FILE;
-    if (nHead < kHeadBytes)
+    if (nHead < kHeadBytes || nHead == nFileSize)
         return DecodeBmp(head.get(), std::size_t(nHead), out);
 
     CBmpSource src;
