@@ -346,6 +346,7 @@ int ReadRowsInPlace(int fd, const CBmpSource &src, CBmpBitmap &bitmap)
         FinishRowsInPlace(src, bitmap);
         return BMP_OK;
     }
+    // Long bottom-up rows: one read per row, up to kBatch rows a call.
     auto rowLength = [&](int i) { return i == src.nHeight - 1 ? nRowBytes : src.nStride; };
     int i = 0;
     qint64 nDone = 0; // bytes of row i already read
@@ -355,7 +356,7 @@ int ReadRowsInPlace(int fd, const CBmpSource &src, CBmpBitmap &bitmap)
         int n = 0;
         for (int r = i; r < src.nHeight && n < kBatch; ++r, ++n) {
             const qint64 nSkip = r == i ? nDone : 0;
-            iov[n].iov_base = bitmap.Row(src.bTopDown ? r : src.nHeight - 1 - r) + nSkip;
+            iov[n].iov_base = bitmap.Row(src.nHeight - 1 - r) + nSkip;
             iov[n].iov_len = std::size_t(rowLength(r) - nSkip);
         }
         ssize_t nGot = ::preadv(fd, iov, n, off_t(nAt));
