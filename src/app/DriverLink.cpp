@@ -110,6 +110,8 @@ CDriverLink::~CDriverLink()
 
 void CDriverLink::Attach(quint64 handle)
 {
+    if (m_pImpl->fd >= 0 && handle == static_cast<quint64>(m_pImpl->fd))
+        return; // the link has it already
     m_pImpl->Close();
     m_pImpl->reader = CDriverFrameReader();
     m_pImpl->nNextSerial = 1;

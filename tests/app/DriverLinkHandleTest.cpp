@@ -157,6 +157,8 @@ TEST(DriverLinkAttachTest, TakesSeqPacketAndStreamPairs)
         link.Attach(static_cast<quint64>(fd));
         ASSERT_TRUE(link.IsConnected());
         EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+        link.Attach(static_cast<quint64>(fd));
+        EXPECT_TRUE(link.IsConnected()) << "attaching the same descriptor again keeps it";
         link.Attach(0);
         EXPECT_FALSE(link.IsConnected());
         pollfd entry = {peer.DriverFd(), POLLIN, 0};
