@@ -157,8 +157,13 @@ TEST_P(BmpFormatTest, DecodesToExactColours)
     EXPECT_EQ(bitmap.nBits, p.c.nDecodedBits);
     EXPECT_EQ(bitmap.bAlpha, p.c.bAlpha);
 
+    const uchar *pDecoded = bitmap.pixels.get();
     CPageImage image;
     ASSERT_TRUE(image.Attach(std::move(bitmap)));
+    // The drawing image wraps the decoded pixels; only a 4-bit page is widened into a buffer of its own.
+    if (p.c.nDecodedBits != 4) {
+        EXPECT_EQ(image.Image().constBits(), pDecoded);
+    }
     EXPECT_EQ(image.GetWidth(), 3);
     EXPECT_EQ(image.GetHeight(), 2);
     EXPECT_EQ(image.GetBPP(), p.c.nDecodedBits);
