@@ -17,7 +17,9 @@ CChildView::CChildView(QWidget *parent) : QAbstractScrollArea(parent)
 {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    viewport()->setAutoFillBackground(true);
+    // The paint erases what the page leaves free itself and paints every pixel it is given.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 CChildView::~CChildView()
@@ -37,8 +39,9 @@ void CChildView::OnDestroy()
     m_reduction.Clear();
 }
 
-// The erase before every paint fills the exposed area with the viewport's background: from here on
-// the grey brush, which is all that shows around the page and in an empty view.
+// The erase before every paint fills the exposed area around the page with the viewport's
+// background: from here on the grey brush, which is all that shows around the page and in an empty
+// view.
 void CChildView::OnSetupBackground()
 {
     m_brBackground = QBrush(QColor(224, 224, 224));
@@ -46,7 +49,6 @@ void CChildView::OnSetupBackground()
     m_hPrevClassBrush = palette.brush(viewport()->backgroundRole());
     palette.setBrush(viewport()->backgroundRole(), m_brBackground);
     viewport()->setPalette(palette);
-    viewport()->setAutoFillBackground(true);
 }
 
 void CChildView::OnInitialUpdate()

@@ -43,8 +43,11 @@ public:
         int nWindowExt = 0;
     };
     DrawMapping OnPrepareDC(const QPainter &painter) const;
-    // Paints the page over the part `exposed` (pixels of the client area) of a background already
-    // filled; nothing when no page is loaded. Draws in the painter's device pixels.
+    // Fills the part `exposed` (pixels of the client area) with the background, except where the
+    // page will cover it.
+    void OnEraseBkgnd(QPainter &painter, const DrawMapping &mapping, const QRegion &exposed);
+    // Paints the page over the part `exposed` (pixels of the client area); nothing when no page is
+    // loaded. Draws in the painter's device pixels.
     void OnDraw(QPainter &painter, const DrawMapping &mapping, const QRegion &exposed);
     // Ctrl steps the frame's zoom, Shift scrolls horizontally, otherwise the vertical bar if shown.
     // True when the view scrolled.
@@ -79,6 +82,9 @@ protected:
 
 private:
     void OnSetupBackground();
+    // The page's rectangle in the client area's device pixels, empty with no page; the window
+    // origin of the mapping into *pOrigin.
+    QRect PageInView(const DrawMapping &mapping, double dDevicePixelRatio, QPoint *pOrigin) const;
     void OnDestroy();
     // Shows the bars that the total size needs at the current window size and sets their ranges.
     void UpdateBars();

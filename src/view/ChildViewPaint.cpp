@@ -25,30 +25,55 @@ CChildView::DrawMapping CChildView::OnPrepareDC(const QPainter &painter) const
 }
 
 // A logical point (x, y) lands on ((x - ox) * vx / L - scroll x, (y - oy) * vy / L - scroll y) pixels;
-// the page goes there in device pixels (pixels times the device pixel ratio), each dot resampled
-// once for all paints at this size.
-void CChildView::OnDraw(QPainter &painter, const DrawMapping &mapping, const QRegion &exposed)
+// the page goes there in device pixels (pixels times the device pixel ratio).
+QRect CChildView::PageInView(const DrawMapping &mapping, double dDevicePixelRatio, QPoint *pOrigin) const
 {
-    if (m_image.IsNull()) {
-        m_reduction.Clear();
-        return;
-    }
+    if (m_image.IsNull())
+        return QRect();
     const int tw = TapeUnits(theApp.m_nTapeWidthMm, m_nLogUnitsPerInch);
     const int tl = TapeUnits(theApp.m_nTapeLengthMm, m_nLogUnitsPerInch);
-    const QSize extent = GetLabelExtent();
     const QSize pageUnits = PageUnits(QSize(m_image.GetWidth(), m_image.GetHeight()), m_nLogUnitsPerInch, theApp.m_nDpi);
-    m_ptWindowOrg = WindowOrigin(theApp.m_nOrientation, MarginUnits(tw, tl), extent, pageUnits);
-    const QRect destination = PageDestination(theApp.m_nOrientation, pageUnits);
+    const QPoint origin = WindowOrigin(theApp.m_nOrientation, MarginUnits(tw, tl), GetLabelExtent(), pageUnits);
+    if (pOrigin)
+        *pOrigin = origin;
+    const QRect pageDevice = PageDeviceRect(PageDestination(theApp.m_nOrientation, pageUnits), origin,
+                                            mapping.sizeViewportExt, mapping.nWindowExt, dDevicePixelRatio);
+    const QPoint scrollDevice(TruncToInt(std::floor(mapping.ptScroll.x() * dDevicePixelRatio + 0.5)),
+                              TruncToInt(std::floor(mapping.ptScroll.y() * dDevicePixelRatio + 0.5)));
+    return pageDevice.translated(-scrollDevice);
+}
 
+// The grey fills what the page does not cover: the page's device rectangle shrunk to whole pixels
+// stays for the page to paint.
+void CChildView::OnEraseBkgnd(QPainter &painter, const DrawMapping &mapping, const QRegion &exposed)
+{
     const QPaintDevice *device = painter.device();
     const double dpr = device ? device->devicePixelRatioF() : 1.0;
-    const QRect pageDevice = PageDeviceRect(destination, m_ptWindowOrg, mapping.sizeViewportExt, mapping.nWindowExt, dpr);
-    if (pageDevice.isEmpty())
+    const QRect page = PageInView(mapping, dpr, nullptr);
+    QRegion erase = exposed;
+    if (!page.isEmpty()) {
+        const QRect covered(QPoint(TruncToInt(std::ceil(page.left() / dpr)), TruncToInt(std::ceil(page.top() / dpr))),
+                            QPoint(TruncToInt(std::floor((page.right() + 1) / dpr)) - 1,
+                                   TruncToInt(std::floor((page.bottom() + 1) / dpr)) - 1));
+        erase -= covered;
+    }
+    const QBrush brush =
+        m_brBackground.style() != Qt::NoBrush ? m_brBackground : viewport()->palette().brush(viewport()->backgroundRole());
+    for (const QRect &r : erase)
+        painter.fillRect(r, brush);
+}
+
+void CChildView::OnDraw(QPainter &painter, const DrawMapping &mapping, const QRegion &exposed)
+{
+    const QPaintDevice *device = painter.device();
+    const double dpr = device ? device->devicePixelRatioF() : 1.0;
+    const QRect pageInView = PageInView(mapping, dpr, &m_ptWindowOrg);
+    if (pageInView.isEmpty()) {
+        if (m_image.IsNull())
+            m_reduction.Clear();
         return;
-    const QPoint scrollDevice(TruncToInt(std::floor(mapping.ptScroll.x() * dpr + 0.5)),
-                              TruncToInt(std::floor(mapping.ptScroll.y() * dpr + 0.5)));
-    const QRect pageInView = pageDevice.translated(-scrollDevice);
-    m_reduction.Prepare(m_image.Image(), pageDevice.size());
+    }
+    m_reduction.Prepare(m_image.Image(), pageInView.size());
 
     painter.save();
     painter.setWorldTransform(QTransform::fromScale(1.0 / dpr, 1.0 / dpr));
@@ -67,5 +92,6 @@ void CChildView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     const DrawMapping mapping = OnPrepareDC(painter);
+    OnEraseBkgnd(painter, mapping, event->region());
     OnDraw(painter, mapping, event->region());
 }

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -35,32 +38,9 @@ void MakeSpans(int n, int N, std::vector<int> &lo, std::vector<int> &hi)
     }
 }
 
-int MaxSpan(const std::vector<int> &lo, const std::vector<int> &hi)
-{
-    int m = 0;
-    for (size_t i = 0; i < lo.size(); ++i)
-        m = std::max(m, hi[i] - lo[i]);
-    return m;
-}
-
 QRgb TableColor(const QImage &image, int index)
 {
     return index < image.colorCount() ? image.color(index) : qRgb(0, 0, 0);
-}
-
-// Set bits of a most-significant-bit-first row in [a, b), a < b.
-int CountOnes(const uchar *row, int a, int b)
-{
-    const int ka = a >> 3;
-    const int kb = (b - 1) >> 3;
-    const unsigned ma = 0xFFu >> (a & 7);
-    const unsigned mb = (0xFFu << (7 - ((b - 1) & 7))) & 0xFFu;
-    if (ka == kb)
-        return __builtin_popcount(row[ka] & ma & mb);
-    int n = __builtin_popcount(row[ka] & ma) + __builtin_popcount(row[kb] & mb);
-    for (int k = ka + 1; k < kb; ++k)
-        n += __builtin_popcount(row[k]);
-    return n;
 }
 
 // Source row y, dots [x0, x1), as RGB32 values (alpha ignored: the page is drawn opaque). Returns a
@@ -133,82 +113,219 @@ const QRgb *FetchRow(const QImage &image, const QVector<QRgb> &table, int y, int
     }
 }
 
-template <typename Acc>
-void RenderMono(const QImage &page, const std::vector<int> &xLo, const std::vector<int> &xHi,
-                const std::vector<int> &yLo, const std::vector<int> &yHi, const QRect &part, QImage &out)
+// Eight dots of a most-significant-bit-first byte as eight bytes of 0 or 255, first dot first.
+const quint64 *ExpandTable()
+{
+    static const auto table = [] {
+        std::vector<quint64> t(256);
+        for (unsigned b = 0; b < 256; ++b) {
+            quint64 v = 0;
+            for (unsigned p = 0; p < 8; ++p)
+                if (b & (0x80u >> p))
+                    v |= quint64(0xFF) << (8 * p);
+            t[b] = v;
+        }
+        return t;
+    }();
+    return table.data();
+}
+
+// The dots [x0, x1) of one source row as bytes, nCh per dot: a two-colour page as one byte of
+// 0 (colour 0) or 255 (colour 1); 24-bit pages as they are stored; everything else as RGB32.
+class CRowReader {
+public:
+    CRowReader(const QImage &page, int x0, int x1) : m_page(page), m_x0(x0), m_x1(x1)
+    {
+        switch (page.format()) {
+        case QImage::Format_Mono:
+            m_nCh = 1;
+            break;
+        case QImage::Format_BGR888:
+            m_nCh = 3;
+            m_r = 2;
+            m_b = 0;
+            break;
+        case QImage::Format_RGB888:
+            m_nCh = 3;
+            m_r = 0;
+            m_b = 2;
+            break;
+        default:
+            m_nCh = 4; // QRgb in memory: blue, green, red, alpha
+            m_r = 2;
+            m_b = 0;
+            m_table.fill(qRgb(0, 0, 0), 256);
+            for (int k = 0; k < std::min(256, page.colorCount()); ++k)
+                m_table[k] = page.color(k);
+            break;
+        }
+    }
+
+    int Channels() const { return m_nCh; }
+    int Red() const { return m_r; }
+    int Blue() const { return m_b; }
+
+    const uchar *Row(int y)
+    {
+        const uchar *line = m_page.constScanLine(y);
+        switch (m_page.format()) {
+        case QImage::Format_Mono: {
+            const int k0 = m_x0 >> 3;
+            const int k1 = (m_x1 - 1) >> 3;
+            m_bytes.resize(static_cast<size_t>(k1 - k0 + 1) * 8);
+            const quint64 *table = ExpandTable();
+            for (int k = k0; k <= k1; ++k)
+                std::memcpy(m_bytes.data() + static_cast<size_t>(k - k0) * 8, &table[line[k]], 8);
+            return m_bytes.data() + (m_x0 & 7);
+        }
+        case QImage::Format_BGR888:
+        case QImage::Format_RGB888:
+            return line + 3 * static_cast<qsizetype>(m_x0);
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+            return line + 4 * static_cast<qsizetype>(m_x0);
+        default:
+            return reinterpret_cast<const uchar *>(FetchRow(m_page, m_table, y, m_x0, m_x1, m_rgb));
+        }
+    }
+
+private:
+    const QImage &m_page;
+    int m_x0, m_x1;
+    int m_nCh = 4;
+    int m_r = 2, m_b = 0;
+    QVector<QRgb> m_table;
+    std::vector<uchar> m_bytes;
+    std::vector<QRgb> m_rgb;
+};
+
+// 16-bit sums hold 257 rows of bytes (257 x 255 = 65535).
+constexpr int kRowsPer16Bits = 257;
+
+// Adds a row of bytes to 16-bit sums, sixteen at a time where the processor has SSE2.
+void AddRow(quint16 *sums, const uchar *row, size_t n)
+{
+    size_t k = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; k + 16 <= n; k += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + k));
+        __m128i *s = reinterpret_cast<__m128i *>(sums + k);
+        _mm_storeu_si128(s, _mm_add_epi16(_mm_loadu_si128(s), _mm_unpacklo_epi8(bytes, zero)));
+        _mm_storeu_si128(s + 1, _mm_add_epi16(_mm_loadu_si128(s + 1), _mm_unpackhi_epi8(bytes, zero)));
+    }
+#endif
+    for (; k < n; ++k)
+        sums[k] = static_cast<quint16>(sums[k] + row[k]);
+}
+
+// Each output row sums the rows of its span column by column, then each output pixel the columns of
+// its span, and divides by the dots counted. A row whose span equals the previous row's is a copy.
+void Resample(const QImage &page, const std::vector<int> &xLo, const std::vector<int> &xHi,
+              const std::vector<int> &yLo, const std::vector<int> &yHi, const QRect &part,
+              const QVector<QRgb> &monoColors, QImage &out)
 {
     const int w = part.width();
-    std::vector<Acc> counts(static_cast<size_t>(w));
+    const size_t left = static_cast<size_t>(part.left());
+    const int x0 = xLo[left];
+    const int x1 = xHi[left + static_cast<size_t>(w) - 1];
+    CRowReader reader(page, x0, x1);
+    const int nCh = reader.Channels();
+    const int r = reader.Red();
+    const int b = reader.Blue();
+    const bool indexed = out.format() == QImage::Format_Indexed8;
+    const bool mono = nCh == 1;
+    const size_t spanBytes = static_cast<size_t>(x1 - x0) * static_cast<size_t>(nCh);
+    const size_t outBytes = static_cast<size_t>(w) * (indexed ? 1 : 4);
+
+    // Per output column: the first byte of its span in the row, its width, and 1 / width.
+    std::vector<int> first(static_cast<size_t>(w));
+    std::vector<int> width(static_cast<size_t>(w));
+    std::vector<float> invWidth(static_cast<size_t>(w));
+    bool single = true;
+    for (int i = 0; i < w; ++i) {
+        const size_t si = left + static_cast<size_t>(i);
+        first[static_cast<size_t>(i)] = (xLo[si] - x0) * nCh;
+        width[static_cast<size_t>(i)] = xHi[si] - xLo[si];
+        invWidth[static_cast<size_t>(i)] = 1.0f / static_cast<float>(xHi[si] - xLo[si]);
+        single = single && xHi[si] - xLo[si] == 1;
+    }
+    std::vector<quint16> sums16(spanBytes);
+    std::vector<quint32> sums32;
+
     for (int j = 0; j < part.height(); ++j) {
         const size_t sj = static_cast<size_t>(part.top() + j);
         uchar *dst = out.scanLine(j);
         if (j > 0 && yLo[sj] == yLo[sj - 1] && yHi[sj] == yHi[sj - 1]) {
-            std::memcpy(dst, out.constScanLine(j - 1), static_cast<size_t>(w));
+            std::memcpy(dst, out.constScanLine(j - 1), outBytes);
             continue;
         }
-        std::fill(counts.begin(), counts.end(), Acc(0));
-        for (int y = yLo[sj]; y < yHi[sj]; ++y) {
-            const uchar *row = page.constScanLine(y);
+        const int rows = yHi[sj] - yLo[sj];
+        if (rows == 1 && single) {
+            // One dot per pixel: a plain pick.
+            const uchar *row = reader.Row(yLo[sj]);
+            QRgb *d32 = reinterpret_cast<QRgb *>(dst);
             for (int i = 0; i < w; ++i) {
-                const size_t si = static_cast<size_t>(part.left() + i);
-                counts[static_cast<size_t>(i)] += static_cast<Acc>(CountOnes(row, xLo[si], xHi[si]));
-            }
-        }
-        const double rowArea = yHi[sj] - yLo[sj];
-        for (int i = 0; i < w; ++i) {
-            const size_t si = static_cast<size_t>(part.left() + i);
-            const double area = rowArea * (xHi[si] - xLo[si]);
-            dst[i] = static_cast<uchar>(255.0 * static_cast<double>(counts[static_cast<size_t>(i)]) / area + 0.5);
-        }
-    }
-}
-
-template <typename Acc>
-void RenderColor(const QImage &page, const std::vector<int> &xLo, const std::vector<int> &xHi,
-                 const std::vector<int> &yLo, const std::vector<int> &yHi, const QRect &part, QImage &out)
-{
-    const int w = part.width();
-    const int x0 = xLo[static_cast<size_t>(part.left())];
-    const int x1 = xHi[static_cast<size_t>(part.right())];
-    QVector<QRgb> table(256, qRgb(0, 0, 0));
-    for (int k = 0; k < std::min(256, page.colorCount()); ++k)
-        table[k] = page.color(k);
-    std::vector<QRgb> buffer;
-    std::vector<Acc> sums(static_cast<size_t>(3 * w));
-    std::vector<float> invWidth(static_cast<size_t>(w));
-    for (int i = 0; i < w; ++i) {
-        const size_t si = static_cast<size_t>(part.left() + i);
-        invWidth[static_cast<size_t>(i)] = 1.0f / static_cast<float>(xHi[si] - xLo[si]);
-    }
-    for (int j = 0; j < part.height(); ++j) {
-        const size_t sj = static_cast<size_t>(part.top() + j);
-        QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(j));
-        if (j > 0 && yLo[sj] == yLo[sj - 1] && yHi[sj] == yHi[sj - 1]) {
-            std::memcpy(dst, out.constScanLine(j - 1), static_cast<size_t>(w) * sizeof(QRgb));
-            continue;
-        }
-        std::fill(sums.begin(), sums.end(), Acc(0));
-        for (int y = yLo[sj]; y < yHi[sj]; ++y) {
-            const QRgb *row = FetchRow(page, table, y, x0, x1, buffer);
-            Acc *s = sums.data();
-            for (int i = 0; i < w; ++i, s += 3) {
-                const size_t si = static_cast<size_t>(part.left() + i);
-                for (int x = xLo[si]; x < xHi[si]; ++x) {
-                    const QRgb p = row[x - x0];
-                    s[0] += static_cast<Acc>(qRed(p));
-                    s[1] += static_cast<Acc>(qGreen(p));
-                    s[2] += static_cast<Acc>(qBlue(p));
+                const uchar *p = row + first[static_cast<size_t>(i)];
+                if (mono) {
+                    if (indexed)
+                        dst[i] = p[0];
+                    else
+                        d32[i] = monoColors[p[0]];
+                } else {
+                    d32[i] = qRgb(p[r], p[1], p[b]);
                 }
             }
+            continue;
         }
-        const float invHeight = 1.0f / static_cast<float>(yHi[sj] - yLo[sj]);
-        const Acc *s = sums.data();
-        for (int i = 0; i < w; ++i, s += 3) {
-            const float f = invWidth[static_cast<size_t>(i)] * invHeight;
-            dst[i] = qRgb(static_cast<int>(static_cast<float>(s[0]) * f + 0.5f),
-                          static_cast<int>(static_cast<float>(s[1]) * f + 0.5f),
-                          static_cast<int>(static_cast<float>(s[2]) * f + 0.5f));
+        if (rows <= kRowsPer16Bits) {
+            std::fill(sums16.begin(), sums16.end(), quint16(0));
+            for (int y = yLo[sj]; y < yHi[sj]; ++y)
+                AddRow(sums16.data(), reader.Row(y), spanBytes);
+        } else {
+            sums32.assign(spanBytes, 0u);
+            for (int y0 = yLo[sj]; y0 < yHi[sj]; y0 += kRowsPer16Bits) {
+                std::fill(sums16.begin(), sums16.end(), quint16(0));
+                for (int y = y0; y < std::min(yHi[sj], y0 + kRowsPer16Bits); ++y)
+                    AddRow(sums16.data(), reader.Row(y), spanBytes);
+                for (size_t k = 0; k < spanBytes; ++k)
+                    sums32[k] += sums16[k];
+            }
         }
+        const auto write = [&](const auto *sums) {
+            const float invRows = 1.0f / static_cast<float>(rows);
+            QRgb *d32 = reinterpret_cast<QRgb *>(dst);
+            for (int i = 0; i < w; ++i) {
+                const auto *s = sums + first[static_cast<size_t>(i)];
+                const int n = width[static_cast<size_t>(i)];
+                const float f = invWidth[static_cast<size_t>(i)] * invRows;
+                if (mono) {
+                    quint64 t = 0;
+                    for (int k = 0; k < n; ++k)
+                        t += s[k];
+                    const int level = static_cast<int>(static_cast<float>(t) * f + 0.5f);
+                    if (indexed)
+                        dst[i] = static_cast<uchar>(level);
+                    else
+                        d32[i] = monoColors[level];
+                } else {
+                    quint64 t0 = 0, t1 = 0, t2 = 0;
+                    for (int k = 0; k < n; ++k) {
+                        t0 += s[k * nCh];
+                        t1 += s[k * nCh + 1];
+                        t2 += s[k * nCh + 2];
+                    }
+                    const int c0 = static_cast<int>(static_cast<float>(t0) * f + 0.5f);
+                    const int c1 = static_cast<int>(static_cast<float>(t1) * f + 0.5f);
+                    const int c2 = static_cast<int>(static_cast<float>(t2) * f + 0.5f);
+                    d32[i] = r == 0 ? qRgb(c0, c1, c2) : qRgb(c2, c1, c0);
+                }
+            }
+        };
+        if (rows <= kRowsPer16Bits)
+            write(sums16.data());
+        else
+            write(sums32.data());
     }
 }
 
@@ -242,8 +359,34 @@ void CPageReduction::Prepare(const QImage &page, const QSize &size)
     const bool shrinks = size.width() < page.width() && size.height() < page.height();
     const qint64 bytesPerPixel = m_bMono ? 1 : 4;
     const qint64 cacheBytes = static_cast<qint64>(size.width()) * size.height() * bytesPerPixel;
-    if (shrinks && cacheBytes < page.sizeInBytes())
-        m_cache = RenderRows(QRect(QPoint(0, 0), size));
+    if (shrinks && cacheBytes < page.sizeInBytes()) {
+        m_cache = QImage(size, m_bMono ? QImage::Format_Indexed8 : QImage::Format_RGB32);
+        if (m_cache.isNull())
+            return; // no memory for the cache: every paint resamples what it shows
+        if (m_bMono)
+            m_cache.setColorTable(m_monoColors);
+        m_nTilesX = (size.width() + kTile - 1) / kTile;
+        m_nTilesY = (size.height() + kTile - 1) / kTile;
+        m_tileReady.assign(static_cast<size_t>(m_nTilesX) * static_cast<size_t>(m_nTilesY), 0);
+    }
+}
+
+void CPageReduction::EnsureCached(const QRect &part)
+{
+    const int bytesPerPixel = m_cache.depth() / 8;
+    for (int ty = part.top() / kTile; ty <= part.bottom() / kTile; ++ty) {
+        for (int tx = part.left() / kTile; tx <= part.right() / kTile; ++tx) {
+            char &ready = m_tileReady[static_cast<size_t>(ty) * static_cast<size_t>(m_nTilesX) + static_cast<size_t>(tx)];
+            if (ready)
+                continue;
+            const QRect tile = QRect(tx * kTile, ty * kTile, kTile, kTile).intersected(QRect(QPoint(0, 0), m_size));
+            // The tile's place in the cache, written in place.
+            QImage into(m_cache.scanLine(tile.top()) + static_cast<qsizetype>(tile.left()) * bytesPerPixel, tile.width(),
+                        tile.height(), m_cache.bytesPerLine(), m_cache.format());
+            Resample(m_page, m_xLo, m_xHi, m_yLo, m_yHi, tile, m_monoColors, into);
+            ready = 1;
+        }
+    }
 }
 
 void CPageReduction::Clear()
@@ -258,6 +401,8 @@ void CPageReduction::Clear()
     m_yLo.clear();
     m_yHi.clear();
     m_cache = QImage();
+    m_tileReady.clear();
+    m_nTilesX = m_nTilesY = 0;
 }
 
 qint64 CPageReduction::CacheBytes() const
@@ -265,43 +410,30 @@ qint64 CPageReduction::CacheBytes() const
     return m_cache.isNull() ? 0 : m_cache.sizeInBytes();
 }
 
-QImage CPageReduction::Render(const QRect &part) const
+QImage CPageReduction::Render(const QRect &part)
 {
     if (!IsPrepared())
         return QImage();
     const QRect r = part.intersected(QRect(QPoint(0, 0), m_size));
     if (r.isEmpty())
         return QImage();
-    if (IsCached())
+    if (IsCached()) {
+        EnsureCached(r);
         return m_cache.copy(r);
+    }
     return RenderRows(r);
 }
 
 QImage CPageReduction::RenderRows(const QRect &part) const
 {
-    QImage out(part.size(), m_bMono ? QImage::Format_Indexed8 : QImage::Format_RGB32);
+    QImage out(part.size(), QImage::Format_RGB32);
     if (out.isNull())
         return out;
-    if (m_bMono)
-        out.setColorTable(m_monoColors);
-    // The sums of one device pixel hold at most its box's dots times 255.
-    const qint64 area = static_cast<qint64>(MaxSpan(m_xLo, m_xHi)) * MaxSpan(m_yLo, m_yHi);
-    const bool wide = area > static_cast<qint64>(std::numeric_limits<quint32>::max() / 255);
-    if (m_bMono) {
-        if (wide)
-            RenderMono<quint64>(m_page, m_xLo, m_xHi, m_yLo, m_yHi, part, out);
-        else
-            RenderMono<quint32>(m_page, m_xLo, m_xHi, m_yLo, m_yHi, part, out);
-    } else {
-        if (wide)
-            RenderColor<quint64>(m_page, m_xLo, m_xHi, m_yLo, m_yHi, part, out);
-        else
-            RenderColor<quint32>(m_page, m_xLo, m_xHi, m_yLo, m_yHi, part, out);
-    }
+    Resample(m_page, m_xLo, m_xHi, m_yLo, m_yHi, part, m_monoColors, out);
     return out;
 }
 
-void CPageReduction::Draw(QPainter &painter, const QRect &part, const QPoint &at) const
+void CPageReduction::Draw(QPainter &painter, const QRect &part, const QPoint &at)
 {
     if (!IsPrepared())
         return;
@@ -309,8 +441,19 @@ void CPageReduction::Draw(QPainter &painter, const QRect &part, const QPoint &at
     if (r.isEmpty())
         return;
     const QPoint target = at + (r.topLeft() - part.topLeft());
-    if (IsCached())
+    if (IsCached()) {
+        EnsureCached(r);
         painter.drawImage(target, m_cache, r);
-    else
-        painter.drawImage(target, RenderRows(r));
+    } else {
+        // Resampled in strips that stay in the processor's cache between resampling and drawing.
+        constexpr int kStrip = 32;
+        QImage strip(r.width(), std::min(kStrip, r.height()), QImage::Format_RGB32);
+        if (strip.isNull())
+            return;
+        for (int y = r.top(); y <= r.bottom(); y += kStrip) {
+            const QRect band(r.left(), y, r.width(), std::min(kStrip, r.bottom() + 1 - y));
+            Resample(m_page, m_xLo, m_xHi, m_yLo, m_yHi, band, m_monoColors, strip);
+            painter.drawImage(target + QPoint(0, y - r.top()), strip, QRect(QPoint(0, 0), band.size()));
+        }
+    }
 }

@@ -15,22 +15,23 @@ class QPainter;
 // centre, so dots stay crisp.
 //
 // A page that shrinks on both axes is reduced once per size into a cache, when the cache takes less
-// memory than the page itself; otherwise each paint resamples only the part it shows. Either way a
-// paint costs in proportion to the pixels it paints, not to the page's length.
+// memory than the page itself; the cache fills tile by tile as paints first show each part, so a
+// zoom change costs the window's worth, not the page's. Otherwise each paint resamples only the part
+// it shows. Either way a paint costs in proportion to the pixels it paints, not to the page's length.
 class CPageReduction {
 public:
     // Prepares drawing `page` at `size` device pixels. Does nothing when page and size are those
-    // already prepared; builds the cache when one applies.
+    // already prepared; sets up the (still empty) cache when one applies.
     void Prepare(const QImage &page, const QSize &size);
     // Drops the page and the cache.
     void Clear();
 
-    // The part `part` of the resampled page (device pixels, within 0..size) as an image; RGB32, or
-    // an 8-bit image with a colour table for a two-colour page.
-    QImage Render(const QRect &part) const;
+    // The part `part` of the resampled page (device pixels, within 0..size) as an image: RGB32, or
+    // a copy of the cache (8 bits with a colour table for a two-colour page).
+    QImage Render(const QRect &part);
     // Draws the part `part` with its top-left corner at `at`, in the painter's device pixels (the
     // painter's transformation must map one unit to one device pixel).
-    void Draw(QPainter &painter, const QRect &part, const QPoint &at) const;
+    void Draw(QPainter &painter, const QRect &part, const QPoint &at);
 
     bool IsPrepared() const { return !m_page.isNull() && !m_size.isEmpty(); }
     bool IsCached() const { return !m_cache.isNull(); }
@@ -38,7 +39,12 @@ public:
     qint64 CacheBytes() const;
 
 private:
+    // The part resampled afresh, as RGB32.
     QImage RenderRows(const QRect &part) const;
+    // Resamples the cache's tiles under part that no paint has needed yet.
+    void EnsureCached(const QRect &part);
+
+    static constexpr int kTile = 128;
 
     QImage m_page;
     QSize m_size;
@@ -47,5 +53,9 @@ private:
     QVector<QRgb> m_monoColors; // 256 levels from colour 0 to colour 1
     // Source span [m_xLo[i], m_xHi[i]) of device column i, and the same for rows.
     std::vector<int> m_xLo, m_xHi, m_yLo, m_yHi;
+    // 8 bits with the two-colour page's 256 levels, else RGB32; tiles of kTile pixels square.
     QImage m_cache;
+    std::vector<char> m_tileReady;
+    int m_nTilesX = 0;
+    int m_nTilesY = 0;
 };

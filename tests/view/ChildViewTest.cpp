@@ -339,6 +339,33 @@ TEST_F(ChildViewTest, DrawsInDevicePixels)
     }
 }
 
+// The erase leaves the page's pixels to the page; between them they paint every device pixel, also
+// where pixels and device pixels do not align.
+TEST_F(ChildViewTest, EraseAndPageCoverTheClient)
+{
+    WritePage(1, Black(1417, 340));
+    auto view = MakeView(-1);
+    const QRgb sentinel = qRgb(255, 0, 255);
+    for (const double dpr : {1.0, 1.25, 1.5, 2.0}) {
+        QImage target(static_cast<int>(std::ceil(800 * dpr)), static_cast<int>(std::ceil(500 * dpr)),
+                      QImage::Format_RGB32);
+        target.setDevicePixelRatio(dpr);
+        target.fill(sentinel);
+        {
+            QPainter painter(&target);
+            const CChildView::DrawMapping mapping = view->OnPrepareDC(painter);
+            view->OnEraseBkgnd(painter, mapping, QRegion(0, 0, 800, 500));
+            view->OnDraw(painter, mapping, QRegion(0, 0, 800, 500));
+        }
+        int left = 0;
+        for (int y = 0; y < target.height(); ++y)
+            for (int x = 0; x < target.width(); ++x)
+                left += target.pixel(x, y) == sentinel;
+        EXPECT_EQ(left, 0) << "device pixel ratio " << dpr;
+        EXPECT_EQ(target.pixel(0, 0), kGrey);
+    }
+}
+
 TEST_F(ChildViewTest, InitialUpdateInTheFrameLoadsTheFramePageAtItsZoom)
 {
     WritePage(1, Black(1417, 340));

@@ -76,6 +76,21 @@ TEST(Reduction, AverageOfTheDotsInEachPixel)
     EXPECT_EQ(reduction.Render(QRect(0, 0, 1, 1)).pixel(0, 0), qRgb(50, 25, 10));
 }
 
+TEST(Reduction, TallBoxesDoNotOverflow)
+{
+    // 600 rows into one pixel: more than 16-bit sums of bytes can hold at once.
+    QImage colour(3, 600, QImage::Format_RGB32);
+    colour.fill(qRgb(255, 254, 253));
+    CPageReduction reduction;
+    reduction.Prepare(colour, QSize(1, 1));
+    EXPECT_EQ(reduction.Render(QRect(0, 0, 1, 1)).pixel(0, 0), qRgb(255, 254, 253));
+    QImage mono(9, 700, QImage::Format_Mono);
+    mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    mono.fill(1);
+    reduction.Prepare(mono, QSize(1, 1));
+    EXPECT_EQ(reduction.Render(QRect(0, 0, 1, 1)).pixel(0, 0), qRgb(0, 0, 0));
+}
+
 TEST(Reduction, TwoColourPageKeepsItsColours)
 {
     QImage page(2, 1, QImage::Format_Mono);
@@ -130,7 +145,13 @@ struct PartCase {
     const char *name;
     QImage::Format format;
     QSize size;
+    bool bCached;
 };
+
+void PrintTo(const PartCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class ReductionPart : public ::testing::TestWithParam<PartCase> {};
 
@@ -138,19 +159,25 @@ class ReductionPart : public ::testing::TestWithParam<PartCase> {};
 TEST_P(ReductionPart, MatchesTheWholePage)
 {
     const PartCase &c = GetParam();
-    const QImage page = RandomPage(c.format, 157, 93);
+    const QImage page = RandomPage(c.format, 700, 300);
     CPageReduction reduction;
     reduction.Prepare(page, c.size);
+    EXPECT_EQ(reduction.IsCached(), c.bCached);
     const QImage whole = reduction.Render(QRect(QPoint(0, 0), c.size)).convertToFormat(QImage::Format_RGB32);
+    // A part across tile borders, resampled by a reduction that has shown nothing before.
     const QRect part(c.size.width() / 3, c.size.height() / 4, c.size.width() / 2, c.size.height() / 2);
-    const QImage alone = reduction.Render(part).convertToFormat(QImage::Format_RGB32);
+    CPageReduction fresh;
+    fresh.Prepare(page, c.size);
+    const QImage alone = fresh.Render(part).convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(alone, whole.copy(part));
 
     QImage drawn(c.size, QImage::Format_RGB32);
     drawn.fill(qRgb(224, 224, 224));
     {
+        CPageReduction painted;
+        painted.Prepare(page, c.size);
         QPainter painter(&drawn);
-        reduction.Draw(painter, part, part.topLeft());
+        painted.Draw(painter, part, part.topLeft());
     }
     EXPECT_EQ(drawn.copy(part), whole.copy(part));
     EXPECT_EQ(drawn.pixel(0, 0), qRgb(224, 224, 224));
@@ -158,15 +185,15 @@ TEST_P(ReductionPart, MatchesTheWholePage)
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, ReductionPart,
-    ::testing::Values(PartCase{"mono_cached", QImage::Format_Mono, QSize(40, 25)},
-                      PartCase{"mono_uncached", QImage::Format_Mono, QSize(100, 60)},
-                      PartCase{"mono_grown", QImage::Format_Mono, QSize(400, 300)},
-                      PartCase{"indexed_uncached", QImage::Format_Indexed8, QSize(100, 60)},
-                      PartCase{"indexed_cached", QImage::Format_Indexed8, QSize(40, 25)},
-                      PartCase{"bgr_cached", QImage::Format_BGR888, QSize(100, 60)},
-                      PartCase{"rgb16_mixed", QImage::Format_RGB16, QSize(60, 200)},
-                      PartCase{"rgb555_grown", QImage::Format_RGB555, QSize(300, 200)},
-                      PartCase{"rgb32_grown", QImage::Format_RGB32, QSize(500, 190)}),
+    ::testing::Values(PartCase{"mono_cached", QImage::Format_Mono, QSize(200, 100), true},
+                      PartCase{"mono_uncached", QImage::Format_Mono, QSize(400, 200), false},
+                      PartCase{"mono_grown", QImage::Format_Mono, QSize(1400, 700), false},
+                      PartCase{"indexed_uncached", QImage::Format_Indexed8, QSize(400, 200), false},
+                      PartCase{"indexed_cached", QImage::Format_Indexed8, QSize(200, 100), true},
+                      PartCase{"bgr_cached", QImage::Format_BGR888, QSize(400, 200), true},
+                      PartCase{"rgb16_mixed", QImage::Format_RGB16, QSize(300, 600), false},
+                      PartCase{"rgb555_grown", QImage::Format_RGB555, QSize(1000, 500), false},
+                      PartCase{"rgb32_grown", QImage::Format_RGB32, QSize(1400, 400), false}),
     [](const ::testing::TestParamInfo<PartCase> &param) { return std::string(param.param.name); });
 
 TEST(Reduction, CacheOnlyWhenSmallerThanThePage)
