@@ -1,0 +1,329 @@
+// The resampling kernel of the page view: source spans per device pixel, rows read as bytes, sums.
+#include "view/PageResample.h"
+
+#include <algorithm>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+// Source row y, dots [x0, x1), as RGB32 values (alpha ignored: the page is drawn opaque). Returns a
+// pointer into the image itself for 32-bit formats, else into buffer.
+const QRgb *FetchRow(const QImage &image, const QVector<QRgb> &table, int y, int x0, int x1,
+                     std::vector<QRgb> &buffer)
+{
+    const uchar *line = image.constScanLine(y);
+    const int n = x1 - x0;
+    buffer.resize(static_cast<size_t>(n));
+    QRgb *out = buffer.data();
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return reinterpret_cast<const QRgb *>(line) + x0;
+    case QImage::Format_RGB888:
+        for (int i = 0; i < n; ++i) {
+            const uchar *p = line + 3 * (x0 + i);
+            out[i] = qRgb(p[0], p[1], p[2]);
+        }
+        return out;
+    case QImage::Format_BGR888:
+        for (int i = 0; i < n; ++i) {
+            const uchar *p = line + 3 * (x0 + i);
+            out[i] = qRgb(p[2], p[1], p[0]);
+        }
+        return out;
+    case QImage::Format_Indexed8:
+        for (int i = 0; i < n; ++i)
+            out[i] = table[line[x0 + i]];
+        return out;
+    case QImage::Format_RGB16:
+        for (int i = 0; i < n; ++i) {
+            const unsigned v = reinterpret_cast<const quint16 *>(line)[x0 + i];
+            out[i] = qRgb(static_cast<int>((((v >> 11) & 31u) * 255u + 15u) / 31u),
+                          static_cast<int>((((v >> 5) & 63u) * 255u + 31u) / 63u),
+                          static_cast<int>(((v & 31u) * 255u + 15u) / 31u));
+        }
+        return out;
+    case QImage::Format_RGB555:
+        for (int i = 0; i < n; ++i) {
+            const unsigned v = reinterpret_cast<const quint16 *>(line)[x0 + i];
+            out[i] = qRgb(static_cast<int>((((v >> 10) & 31u) * 255u + 15u) / 31u),
+                          static_cast<int>((((v >> 5) & 31u) * 255u + 15u) / 31u),
+                          static_cast<int>(((v & 31u) * 255u + 15u) / 31u));
+        }
+        return out;
+    case QImage::Format_Grayscale8:
+        for (int i = 0; i < n; ++i) {
+            const uchar g = line[x0 + i];
+            out[i] = qRgb(g, g, g);
+        }
+        return out;
+    default: {
+        // Formats the decoder rarely yields: let Qt convert one row, starting on a byte boundary.
+        const int depth = image.depth();
+        const int skip = depth < 8 ? x0 % (8 / depth) : 0;
+        const int first = x0 - skip;
+        const QImage row(line + static_cast<qsizetype>(first) * depth / 8, n + skip, 1, image.bytesPerLine(),
+                         image.format());
+        QImage rowCopy = row.copy();
+        if (image.colorCount() > 0)
+            rowCopy.setColorTable(image.colorTable());
+        const QImage converted = rowCopy.convertToFormat(QImage::Format_RGB32);
+        std::memcpy(out, reinterpret_cast<const QRgb *>(converted.constScanLine(0)) + skip,
+                    static_cast<size_t>(n) * sizeof(QRgb));
+        return out;
+    }
+    }
+}
+
+// Eight dots of a most-significant-bit-first byte as eight bytes of 0 or 255, first dot first.
+const quint64 *ExpandTable()
+{
+    static const auto table = [] {
+        std::vector<quint64> t(256);
+        for (unsigned b = 0; b < 256; ++b) {
+            quint64 v = 0;
+            for (unsigned p = 0; p < 8; ++p)
+                if (b & (0x80u >> p))
+                    v |= quint64(0xFF) << (8 * p);
+            t[b] = v;
+        }
+        return t;
+    }();
+    return table.data();
+}
+
+// The dots [x0, x1) of one source row as bytes, nCh per dot: a two-colour page as one byte of
+// 0 (colour 0) or 255 (colour 1); 24-bit pages as they are stored; everything else as RGB32.
+class CRowReader {
+public:
+    CRowReader(const QImage &page, int x0, int x1) : m_page(page), m_x0(x0), m_x1(x1)
+    {
+        switch (page.format()) {
+        case QImage::Format_Mono:
+            m_nCh = 1;
+            break;
+        case QImage::Format_BGR888:
+            m_nCh = 3;
+            m_r = 2;
+            m_b = 0;
+            break;
+        case QImage::Format_RGB888:
+            m_nCh = 3;
+            m_r = 0;
+            m_b = 2;
+            break;
+        default:
+            m_nCh = 4; // QRgb in memory: blue, green, red, alpha
+            m_r = 2;
+            m_b = 0;
+            m_table.fill(qRgb(0, 0, 0), 256);
+            for (int k = 0; k < std::min(256, page.colorCount()); ++k)
+                m_table[k] = page.color(k);
+            break;
+        }
+    }
+
+    int Channels() const { return m_nCh; }
+    int Red() const { return m_r; }
+    int Blue() const { return m_b; }
+
+    const uchar *Row(int y)
+    {
+        const uchar *line = m_page.constScanLine(y);
+        switch (m_page.format()) {
+        case QImage::Format_Mono: {
+            const int k0 = m_x0 >> 3;
+            const int k1 = (m_x1 - 1) >> 3;
+            m_bytes.resize(static_cast<size_t>(k1 - k0 + 1) * 8);
+            const quint64 *table = ExpandTable();
+            for (int k = k0; k <= k1; ++k)
+                std::memcpy(m_bytes.data() + static_cast<size_t>(k - k0) * 8, &table[line[k]], 8);
+            return m_bytes.data() + (m_x0 & 7);
+        }
+        case QImage::Format_BGR888:
+        case QImage::Format_RGB888:
+            return line + 3 * static_cast<qsizetype>(m_x0);
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+            return line + 4 * static_cast<qsizetype>(m_x0);
+        default:
+            return reinterpret_cast<const uchar *>(FetchRow(m_page, m_table, y, m_x0, m_x1, m_rgb));
+        }
+    }
+
+private:
+    const QImage &m_page;
+    int m_x0, m_x1;
+    int m_nCh = 4;
+    int m_r = 2, m_b = 0;
+    QVector<QRgb> m_table;
+    std::vector<uchar> m_bytes;
+    std::vector<QRgb> m_rgb;
+};
+
+// 16-bit sums hold 257 rows of bytes (257 x 255 = 65535).
+constexpr int kRowsPer16Bits = 257;
+
+// Adds a row of bytes to 16-bit sums, sixteen at a time where the processor has SSE2.
+void AddRow(quint16 *sums, const uchar *row, size_t n)
+{
+    size_t k = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; k + 16 <= n; k += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + k));
+        __m128i *s = reinterpret_cast<__m128i *>(sums + k);
+        _mm_storeu_si128(s, _mm_add_epi16(_mm_loadu_si128(s), _mm_unpacklo_epi8(bytes, zero)));
+        _mm_storeu_si128(s + 1, _mm_add_epi16(_mm_loadu_si128(s + 1), _mm_unpackhi_epi8(bytes, zero)));
+    }
+#endif
+    for (; k < n; ++k)
+        sums[k] = static_cast<quint16>(sums[k] + row[k]);
+}
+
+} // namespace
+
+namespace PageResample {
+
+// Device index i of n source dots spread over N device pixels. Shrinking (N < n): the dots whose
+// centres fall into pixel i, that is (x + 0.5) * N / n in [i, i + 1), so x from
+// ceil(i * n / N - 0.5) = floor((2 i n + N - 1) / 2N) up to the next pixel's first dot; every dot
+// belongs to exactly one pixel. Growing (N >= n): the one dot under the pixel's centre,
+// x = floor((i + 0.5) * n / N).
+void MakeSpans(int n, int N, std::vector<int> &lo, std::vector<int> &hi)
+{
+    lo.assign(static_cast<size_t>(N), 0);
+    hi.assign(static_cast<size_t>(N), 0);
+    const qint64 n64 = n;
+    const qint64 N64 = N;
+    if (N < n) {
+        for (qint64 i = 0; i < N64; ++i)
+            lo[static_cast<size_t>(i)] = static_cast<int>((2 * i * n64 + N64 - 1) / (2 * N64));
+        for (qint64 i = 0; i + 1 < N64; ++i)
+            hi[static_cast<size_t>(i)] = lo[static_cast<size_t>(i + 1)];
+        if (N > 0)
+            hi[static_cast<size_t>(N - 1)] = n;
+    } else {
+        for (qint64 i = 0; i < N64; ++i) {
+            const int x = static_cast<int>(std::min<qint64>((2 * i * n64 + n64) / (2 * N64), n64 - 1));
+            lo[static_cast<size_t>(i)] = x;
+            hi[static_cast<size_t>(i)] = x + 1;
+        }
+    }
+}
+
+// Each output row sums the rows of its span column by column, then each output pixel the columns of
+// its span, and divides by the dots counted. A row whose span equals the previous row's is a copy.
+void Resample(const QImage &page, const std::vector<int> &xLo, const std::vector<int> &xHi,
+              const std::vector<int> &yLo, const std::vector<int> &yHi, const QRect &part,
+              const QVector<QRgb> &monoColors, QImage &out)
+{
+    const int w = part.width();
+    const size_t left = static_cast<size_t>(part.left());
+    const int x0 = xLo[left];
+    const int x1 = xHi[left + static_cast<size_t>(w) - 1];
+    CRowReader reader(page, x0, x1);
+    const int nCh = reader.Channels();
+    const int r = reader.Red();
+    const int b = reader.Blue();
+    const bool indexed = out.format() == QImage::Format_Indexed8;
+    const bool mono = nCh == 1;
+    const size_t spanBytes = static_cast<size_t>(x1 - x0) * static_cast<size_t>(nCh);
+    const size_t outBytes = static_cast<size_t>(w) * (indexed ? 1 : 4);
+
+    // Per output column: the first byte of its span in the row, its width, and 1 / width.
+    std::vector<int> first(static_cast<size_t>(w));
+    std::vector<int> width(static_cast<size_t>(w));
+    std::vector<float> invWidth(static_cast<size_t>(w));
+    bool single = true;
+    for (int i = 0; i < w; ++i) {
+        const size_t si = left + static_cast<size_t>(i);
+        first[static_cast<size_t>(i)] = (xLo[si] - x0) * nCh;
+        width[static_cast<size_t>(i)] = xHi[si] - xLo[si];
+        invWidth[static_cast<size_t>(i)] = 1.0f / static_cast<float>(xHi[si] - xLo[si]);
+        single = single && xHi[si] - xLo[si] == 1;
+    }
+    std::vector<quint16> sums16(spanBytes);
+    std::vector<quint32> sums32;
+
+    for (int j = 0; j < part.height(); ++j) {
+        const size_t sj = static_cast<size_t>(part.top() + j);
+        uchar *dst = out.scanLine(j);
+        if (j > 0 && yLo[sj] == yLo[sj - 1] && yHi[sj] == yHi[sj - 1]) {
+            std::memcpy(dst, out.constScanLine(j - 1), outBytes);
+            continue;
+        }
+        const int rows = yHi[sj] - yLo[sj];
+        if (rows == 1 && single) {
+            // One dot per pixel: a plain pick.
+            const uchar *row = reader.Row(yLo[sj]);
+            QRgb *d32 = reinterpret_cast<QRgb *>(dst);
+            for (int i = 0; i < w; ++i) {
+                const uchar *p = row + first[static_cast<size_t>(i)];
+                if (mono) {
+                    if (indexed)
+                        dst[i] = p[0];
+                    else
+                        d32[i] = monoColors[p[0]];
+                } else {
+                    d32[i] = qRgb(p[r], p[1], p[b]);
+                }
+            }
+            continue;
+        }
+        if (rows <= kRowsPer16Bits) {
+            std::fill(sums16.begin(), sums16.end(), quint16(0));
+            for (int y = yLo[sj]; y < yHi[sj]; ++y)
+                AddRow(sums16.data(), reader.Row(y), spanBytes);
+        } else {
+            sums32.assign(spanBytes, 0u);
+            for (int y0 = yLo[sj]; y0 < yHi[sj]; y0 += kRowsPer16Bits) {
+                std::fill(sums16.begin(), sums16.end(), quint16(0));
+                for (int y = y0; y < std::min(yHi[sj], y0 + kRowsPer16Bits); ++y)
+                    AddRow(sums16.data(), reader.Row(y), spanBytes);
+                for (size_t k = 0; k < spanBytes; ++k)
+                    sums32[k] += sums16[k];
+            }
+        }
+        const auto write = [&](const auto *sums) {
+            const float invRows = 1.0f / static_cast<float>(rows);
+            QRgb *d32 = reinterpret_cast<QRgb *>(dst);
+            for (int i = 0; i < w; ++i) {
+                const auto *s = sums + first[static_cast<size_t>(i)];
+                const int n = width[static_cast<size_t>(i)];
+                const float f = invWidth[static_cast<size_t>(i)] * invRows;
+                if (mono) {
+                    quint64 t = 0;
+                    for (int k = 0; k < n; ++k)
+                        t += s[k];
+                    const int level = static_cast<int>(static_cast<float>(t) * f + 0.5f);
+                    if (indexed)
+                        dst[i] = static_cast<uchar>(level);
+                    else
+                        d32[i] = monoColors[level];
+                } else {
+                    quint64 t0 = 0, t1 = 0, t2 = 0;
+                    for (int k = 0; k < n; ++k) {
+                        t0 += s[k * nCh];
+                        t1 += s[k * nCh + 1];
+                        t2 += s[k * nCh + 2];
+                    }
+                    const int c0 = static_cast<int>(static_cast<float>(t0) * f + 0.5f);
+                    const int c1 = static_cast<int>(static_cast<float>(t1) * f + 0.5f);
+                    const int c2 = static_cast<int>(static_cast<float>(t2) * f + 0.5f);
+                    d32[i] = r == 0 ? qRgb(c0, c1, c2) : qRgb(c2, c1, c0);
+                }
+            }
+        };
+        if (rows <= kRowsPer16Bits)
+            write(sums16.data());
+        else
+            write(sums32.data());
+    }
+}
+
+} // namespace PageResample
