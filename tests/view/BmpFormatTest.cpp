@@ -210,22 +210,6 @@ TEST(BmpFormat, AlphaIsKeptInTheDecodedBitmapAndMarked)
     EXPECT_EQ(bitmap.Row(0)[7], 0x00);
 }
 
-TEST(BmpFormat, PaletteEntriesPastTheTableAreBlackAndTheTableKeepsItsOrder)
-{
-    CBmpBuilder b;
-    b.nBits = 8;
-    b.palette = {qRgb(1, 2, 3), qRgb(4, 5, 6), qRgb(7, 8, 9)};
-    b.SetRows({{0, 1, 2, 3}});
-    const std::vector<uchar> file = b.Build();
-    CBmpBitmap bitmap;
-    ASSERT_EQ(DecodeBmp(file.data(), file.size(), bitmap), BMP_OK);
-    EXPECT_EQ(bitmap.nPaletteSize, 256);
-    EXPECT_EQ(bitmap.nFileColors, 3);
-    EXPECT_EQ(bitmap.palette[1], qRgb(4, 5, 6));
-    EXPECT_EQ(bitmap.palette[3], qRgb(0, 0, 0));
-    EXPECT_EQ(bitmap.palette[255], qRgb(0, 0, 0));
-}
-
 // The colour count of 0 means 2^bits; a count larger than the table is cut to 2^bits; an offset of 0
 // puts the pixels right after the table; an odd offset with a gap is followed; an offset pointing into
 // the headers is not trusted.
