@@ -92,9 +92,10 @@ QRect PageInClient(const CChildView &view)
 {
     const int tw = TapeUnits(theApp.m_nTapeWidthMm, view.m_nLogUnitsPerInch);
     const int tl = TapeUnits(theApp.m_nTapeLengthMm, view.m_nLogUnitsPerInch);
-    const QSize pageUnits =
-        PageUnits(QSize(view.m_image.GetWidth(), view.m_image.GetHeight()), view.m_nLogUnitsPerInch, theApp.m_nDpi);
-    const QPoint origin = WindowOrigin(theApp.m_nOrientation, MarginUnits(tw, tl), view.GetLabelExtent(), pageUnits);
+    const QSize pageUnits = PageUnits(QSize(view.m_image.GetWidth(), view.m_image.GetHeight()),
+                                      view.m_nLogUnitsPerInch, theApp.m_nDpi);
+    const QPoint origin =
+        WindowOrigin(theApp.m_nOrientation, MarginUnits(tw, tl), view.GetLabelExtent(), pageUnits);
     const QRect device = PageDeviceRect(PageDestination(theApp.m_nOrientation, pageUnits), origin,
                                         ViewportExtent(view.ScreenDpiX(), view.ScreenDpiY(), view.m_dScale),
                                         view.m_nLogUnitsPerInch, 1.0);
@@ -163,7 +164,8 @@ int main(int argc, char **argv)
         theApp.m_nDpi = 360;
         theApp.m_nTapeWidthMm = spec.nTapeWidthMm;
         theApp.m_nOrientation = spec.nOrientation;
-        theApp.m_strPageFileFormat = dir.path() + QStringLiteral("/%1_%05d.bmp").arg(QLatin1String(spec.name));
+        theApp.m_strPageFileFormat =
+            dir.path() + QStringLiteral("/%1_%05d.bmp").arg(QLatin1String(spec.name));
         const QString file = dir.path() + QStringLiteral("/%1_00001.bmp").arg(QLatin1String(spec.name));
         if (!MakePage(spec).save(file, "BMP"))
             return 1;
@@ -255,15 +257,18 @@ int main(int argc, char **argv)
                 Print(name + ".scroll_repaint_per_px_vs_short_page", nsPerPx / shortPerPx[zi], "ratio");
             }
             Print(name + ".zoom_first_paint_ms", zoomMs, "ms");
-            Print(name + (whole ? ".qt_smooth_scaled_ms" : ".qt_smooth_scaled_shown_part_ms"), scaledMs, "ms");
+            Print(name + (whole ? ".qt_smooth_scaled_ms" : ".qt_smooth_scaled_shown_part_ms"), scaledMs,
+                  "ms");
             Print(name + ".zoom_first_paint_vs_scaled", zoomMs / scaledMs, "ratio");
             ScrollTo(view, start, 2);
-            Print(name + ".device_size_px", static_cast<double>(pageDevice.width()) * pageDevice.height(), "px");
+            Print(name + ".device_size_px", static_cast<double>(pageDevice.width()) * pageDevice.height(),
+                  "px");
             // The cache is the one resampled copy the view keeps; it is measured by a fresh build.
             CPageReduction probe;
             probe.Prepare(page, pageDevice);
             Print(name + ".cache_bytes", static_cast<double>(probe.CacheBytes()), "bytes");
-            Print(name + ".cache_vs_page", static_cast<double>(probe.CacheBytes()) / page.sizeInBytes(), "ratio");
+            Print(name + ".cache_vs_page", static_cast<double>(probe.CacheBytes()) / page.sizeInBytes(),
+                  "ratio");
         }
     }
     return 0;

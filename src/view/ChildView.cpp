@@ -71,8 +71,8 @@ void CChildView::LoadPage(int nPage)
 {
     // The resampled copy shares the old page's pixels: let them go with the page.
     m_reduction.Clear();
-    theApp.m_nTapeLengthMm = LoadPageImage(m_image, theApp.m_strPageFileFormat, nPage, theApp.m_nOrientation,
-                                           m_nLogUnitsPerInch);
+    theApp.m_nTapeLengthMm =
+        LoadPageImage(m_image, theApp.m_strPageFileFormat, nPage, theApp.m_nOrientation, m_nLogUnitsPerInch);
     if (auto *frame = qobject_cast<CMainFrame *>(window()))
         SetZoom(frame->m_nZoom);
     UpdateScrollLayout();
@@ -81,10 +81,9 @@ void CChildView::LoadPage(int nPage)
 
 void CChildView::SetZoom(int nZoom)
 {
-    const QSize pageUnits = m_image.IsNull()
-                                ? QSize(100, 100)
-                                : PageUnits(QSize(m_image.GetWidth(), m_image.GetHeight()), m_nLogUnitsPerInch,
-                                            theApp.m_nDpi);
+    const QSize pageUnits = m_image.IsNull() ? QSize(100, 100)
+                                             : PageUnits(QSize(m_image.GetWidth(), m_image.GetHeight()),
+                                                         m_nLogUnitsPerInch, theApp.m_nDpi);
     const QSize client = GetClientSize();
     const QSize available(std::max(client.width(), m_sizeLine.width()),
                           std::max(client.height(), m_sizeLine.height()));
@@ -97,7 +96,8 @@ QSize CChildView::GetLabelExtent() const
 {
     const int tw = TapeUnits(theApp.m_nTapeWidthMm, m_nLogUnitsPerInch);
     const int tl = TapeUnits(theApp.m_nTapeLengthMm, m_nLogUnitsPerInch);
-    const QSize clientUnits = ClientUnits(GetClientSize(), m_nLogUnitsPerInch, m_dScale, ScreenDpiX(), ScreenDpiY());
+    const QSize clientUnits =
+        ClientUnits(GetClientSize(), m_nLogUnitsPerInch, m_dScale, ScreenDpiX(), ScreenDpiY());
     return LabelExtent(LabelSize(tw, tl, theApp.m_nOrientation), MarginUnits(tw, tl), clientUnits);
 }
 

@@ -32,8 +32,10 @@ QRect CChildView::PageInView(const DrawMapping &mapping, double dDevicePixelRati
         return QRect();
     const int tw = TapeUnits(theApp.m_nTapeWidthMm, m_nLogUnitsPerInch);
     const int tl = TapeUnits(theApp.m_nTapeLengthMm, m_nLogUnitsPerInch);
-    const QSize pageUnits = PageUnits(QSize(m_image.GetWidth(), m_image.GetHeight()), m_nLogUnitsPerInch, theApp.m_nDpi);
-    const QPoint origin = WindowOrigin(theApp.m_nOrientation, MarginUnits(tw, tl), GetLabelExtent(), pageUnits);
+    const QSize pageUnits =
+        PageUnits(QSize(m_image.GetWidth(), m_image.GetHeight()), m_nLogUnitsPerInch, theApp.m_nDpi);
+    const QPoint origin =
+        WindowOrigin(theApp.m_nOrientation, MarginUnits(tw, tl), GetLabelExtent(), pageUnits);
     if (pOrigin)
         *pOrigin = origin;
     const QRect pageDevice = PageDeviceRect(PageDestination(theApp.m_nOrientation, pageUnits), origin,
@@ -52,13 +54,15 @@ void CChildView::OnEraseBkgnd(QPainter &painter, const DrawMapping &mapping, con
     const QRect page = PageInView(mapping, dpr, nullptr);
     QRegion erase = exposed;
     if (!page.isEmpty()) {
-        const QRect covered(QPoint(TruncToInt(std::ceil(page.left() / dpr)), TruncToInt(std::ceil(page.top() / dpr))),
-                            QPoint(TruncToInt(std::floor((page.right() + 1) / dpr)) - 1,
-                                   TruncToInt(std::floor((page.bottom() + 1) / dpr)) - 1));
+        const QRect covered(
+            QPoint(TruncToInt(std::ceil(page.left() / dpr)), TruncToInt(std::ceil(page.top() / dpr))),
+            QPoint(TruncToInt(std::floor((page.right() + 1) / dpr)) - 1,
+                   TruncToInt(std::floor((page.bottom() + 1) / dpr)) - 1));
         erase -= covered;
     }
-    const QBrush brush =
-        m_brBackground.style() != Qt::NoBrush ? m_brBackground : viewport()->palette().brush(viewport()->backgroundRole());
+    const QBrush brush = m_brBackground.style() != Qt::NoBrush
+                             ? m_brBackground
+                             : viewport()->palette().brush(viewport()->backgroundRole());
     for (const QRect &r : erase)
         painter.fillRect(r, brush);
 }
@@ -78,9 +82,10 @@ void CChildView::OnDraw(QPainter &painter, const DrawMapping &mapping, const QRe
     painter.save();
     painter.setWorldTransform(QTransform::fromScale(1.0 / dpr, 1.0 / dpr));
     for (const QRect &r : exposed) {
-        const QRect deviceRect(QPoint(TruncToInt(std::floor(r.left() * dpr)), TruncToInt(std::floor(r.top() * dpr))),
-                               QPoint(TruncToInt(std::ceil((r.right() + 1) * dpr)) - 1,
-                                      TruncToInt(std::ceil((r.bottom() + 1) * dpr)) - 1));
+        const QRect deviceRect(
+            QPoint(TruncToInt(std::floor(r.left() * dpr)), TruncToInt(std::floor(r.top() * dpr))),
+            QPoint(TruncToInt(std::ceil((r.right() + 1) * dpr)) - 1,
+                   TruncToInt(std::ceil((r.bottom() + 1) * dpr)) - 1));
         const QRect visible = deviceRect.intersected(pageInView);
         if (!visible.isEmpty())
             m_reduction.Draw(painter, visible.translated(-pageInView.topLeft()), visible.topLeft());

@@ -52,9 +52,9 @@ void CChildView::UpdateBars()
     if (m_bInBars)
         return;
     m_bInBars = true;
-    const ScrollBars bars = ComputeScrollBars(m_sizeTotal, maximumViewportSize(),
-                                              verticalScrollBar()->sizeHint().width(),
-                                              horizontalScrollBar()->sizeHint().height());
+    const ScrollBars bars =
+        ComputeScrollBars(m_sizeTotal, maximumViewportSize(), verticalScrollBar()->sizeHint().width(),
+                          horizontalScrollBar()->sizeHint().height());
     m_bHorzBar = bars.bHorz;
     m_bVertBar = bars.bVert;
     const bool wasInLayout = m_bInLayout;
@@ -103,9 +103,9 @@ bool CChildView::OnMouseWheel(Qt::KeyboardModifiers nFlags, int zDelta)
     bool bHorz = false;
     bool bVert = false;
     CheckScrollBars(bHorz, bVert);
-    const WheelAction action = ComputeWheel(nFlags.testFlag(Qt::ControlModifier), nFlags.testFlag(Qt::ShiftModifier),
-                                            zDelta, bHorz, bVert, QApplication::wheelScrollLines(), m_sizeLine,
-                                            m_sizePage);
+    const WheelAction action =
+        ComputeWheel(nFlags.testFlag(Qt::ControlModifier), nFlags.testFlag(Qt::ShiftModifier), zDelta, bHorz,
+                     bVert, QApplication::wheelScrollLines(), m_sizeLine, m_sizePage);
     if (action.bZoom) {
         if (auto *frame = qobject_cast<CMainFrame *>(window()))
             frame->StepZoom(action.nZoomSteps);

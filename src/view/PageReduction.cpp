@@ -37,7 +37,8 @@ void CPageReduction::Prepare(const QImage &page, const QSize &size)
         m_monoColors.resize(256);
         for (int k = 0; k < 256; ++k) {
             const auto mix = [k](int a, int b) { return (a * (255 - k) + b * k + 127) / 255; };
-            m_monoColors[k] = qRgb(mix(qRed(c0), qRed(c1)), mix(qGreen(c0), qGreen(c1)), mix(qBlue(c0), qBlue(c1)));
+            m_monoColors[k] =
+                qRgb(mix(qRed(c0), qRed(c1)), mix(qGreen(c0), qGreen(c1)), mix(qBlue(c0), qBlue(c1)));
         }
     }
     MakeSpans(page.width(), size.width(), m_xLo, m_xHi);
@@ -63,13 +64,15 @@ void CPageReduction::EnsureCached(const QRect &part)
     const int bytesPerPixel = m_cache.depth() / 8;
     for (int ty = part.top() / kTile; ty <= part.bottom() / kTile; ++ty) {
         for (int tx = part.left() / kTile; tx <= part.right() / kTile; ++tx) {
-            char &ready = m_tileReady[static_cast<size_t>(ty) * static_cast<size_t>(m_nTilesX) + static_cast<size_t>(tx)];
+            char &ready = m_tileReady[static_cast<size_t>(ty) * static_cast<size_t>(m_nTilesX) +
+                                      static_cast<size_t>(tx)];
             if (ready)
                 continue;
-            const QRect tile = QRect(tx * kTile, ty * kTile, kTile, kTile).intersected(QRect(QPoint(0, 0), m_size));
+            const QRect tile =
+                QRect(tx * kTile, ty * kTile, kTile, kTile).intersected(QRect(QPoint(0, 0), m_size));
             // The tile's place in the cache, written in place.
-            QImage into(m_cache.scanLine(tile.top()) + static_cast<qsizetype>(tile.left()) * bytesPerPixel, tile.width(),
-                        tile.height(), m_cache.bytesPerLine(), m_cache.format());
+            QImage into(m_cache.scanLine(tile.top()) + static_cast<qsizetype>(tile.left()) * bytesPerPixel,
+                        tile.width(), tile.height(), m_cache.bytesPerLine(), m_cache.format());
             Resample(m_page, m_xLo, m_xHi, m_yLo, m_yHi, tile, m_monoColors, into);
             ready = 1;
         }

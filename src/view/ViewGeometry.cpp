@@ -17,8 +17,8 @@ constexpr int kEdgeGap = 24;
 
 int Clamp32(qint64 v)
 {
-    return static_cast<int>(std::clamp<qint64>(v, std::numeric_limits<int>::min(),
-                                               std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 } // namespace
@@ -68,7 +68,8 @@ int MarginUnits(int tw, int tl)
 
 QSize PageUnits(const QSize &image, int nLogUnitsPerInch, int nDpi)
 {
-    return QSize(MulDiv(image.width(), nLogUnitsPerInch, nDpi), MulDiv(image.height(), nLogUnitsPerInch, nDpi));
+    return QSize(MulDiv(image.width(), nLogUnitsPerInch, nDpi),
+                 MulDiv(image.height(), nLogUnitsPerInch, nDpi));
 }
 
 // awl = MulDiv(aw, L, Sx) is the available width in logical units; MulDiv(awl, 100, dW) the percent
@@ -105,7 +106,8 @@ double ZoomScale(int nZoom, const QSize &pageUnits, const QSize &available, int 
 QSize ClientUnits(const QSize &client, int nLogUnitsPerInch, double dScale, int nScreenDpiX, int nScreenDpiY)
 {
     const double k = nLogUnitsPerInch / dScale;
-    return QSize(TruncToInt((k * client.width()) / nScreenDpiX), TruncToInt((k * client.height()) / nScreenDpiY));
+    return QSize(TruncToInt((k * client.width()) / nScreenDpiX),
+                 TruncToInt((k * client.height()) / nScreenDpiY));
 }
 
 QSize LabelExtent(const QSize &label, int nMargin, const QSize &clientUnits)
@@ -154,7 +156,8 @@ ScrollBars ComputeScrollBars(const QSize &total, const QSize &full, int nVertBar
         r.bVert = total.height() > full.height() - nHorzBarHeight;
     r.client = QSize(std::max(0, full.width() - (r.bVert ? nVertBarWidth : 0)),
                      std::max(0, full.height() - (r.bHorz ? nHorzBarHeight : 0)));
-    r.range = QSize(std::max(0, total.width() - r.client.width()), std::max(0, total.height() - r.client.height()));
+    r.range =
+        QSize(std::max(0, total.width() - r.client.width()), std::max(0, total.height() - r.client.height()));
     return r;
 }
 
@@ -187,7 +190,8 @@ QRect PageDeviceRect(const QRect &destination, const QPoint &windowOrg, const QS
     if (nLogUnitsPerInch == 0)
         return QRect();
     const auto toDevice = [&](qint64 logical, int ext) {
-        return TruncToInt(std::floor(static_cast<double>(logical) * ext * dDevicePixelRatio / nLogUnitsPerInch + 0.5));
+        return TruncToInt(
+            std::floor(static_cast<double>(logical) * ext * dDevicePixelRatio / nLogUnitsPerInch + 0.5));
     };
     const qint64 x0 = static_cast<qint64>(destination.x()) - windowOrg.x();
     const qint64 y0 = static_cast<qint64>(destination.y()) - windowOrg.y();

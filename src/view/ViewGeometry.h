@@ -46,21 +46,20 @@ double ZoomScale(int nZoom, const QSize &pageUnits, const QSize &available, int 
                  int nScreenDpiX, int nScreenDpiY);
 
 // The client area in logical units: (trunc(L / s * cw / Sx), trunc(L / s * ch / Sy)).
-QSize ClientUnits(const QSize &client, int nLogUnitsPerInch, double dScale, int nScreenDpiX,
-                  int nScreenDpiY);
+QSize ClientUnits(const QSize &client, int nLogUnitsPerInch, double dScale, int nScreenDpiX, int nScreenDpiY);
 
 // The scrolling area: the label with a margin m on every side, at least the client area per axis.
 QSize LabelExtent(const QSize &label, int nMargin, const QSize &clientUnits);
 
 // The scrolling area in pixels and the scroll positions after a zoom or page change.
 struct ScrollLayout {
-    QSize total; // trunc(extent * S / K), K = L / s
-    QSize page;  // total / 10
-    QSize line;  // page / 10
-    double px = 0, py = 0; // centring positions
-    double lx = 0, ly = 0; // the label's leading edges in the scrolling area
+    QSize total;                 // trunc(extent * S / K), K = L / s
+    QSize page;                  // total / 10
+    QSize line;                  // page / 10
+    double px = 0, py = 0;       // centring positions
+    double lx = 0, ly = 0;       // the label's leading edges in the scrolling area
     double dPosX = 0, dPosY = 0; // centring, or 24 pixels before a leading edge it would hide
-    QPoint pos; // trunc of dPosX, dPosY (the scroll bars clamp it to their range)
+    QPoint pos;                  // trunc of dPosX, dPosY (the scroll bars clamp it to their range)
 };
 ScrollLayout ComputeScrollLayout(const QSize &extent, const QSize &label, const QSize &client,
                                  int nLogUnitsPerInch, double dScale, int nScreenDpiX, int nScreenDpiY);

@@ -1,8 +1,8 @@
 // The page view on the offscreen platform, with the worked job: 360 dots per inch, 24 mm tape, a page
 // of 1417 x 340 dots, a client area of 800 x 500 pixels on a 96-dpi screen.
+#include "view/ChildView.h"
 #include "app/CorvaneApp.h"
 #include "frame/MainFrame.h"
-#include "view/ChildView.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,8 @@ protected:
 
     void WritePage(int nPage, const QImage &image)
     {
-        ASSERT_TRUE(image.save(m_dir.path() + QStringLiteral("/p_%1.bmp").arg(nPage, 5, 10, QLatin1Char('0')), "BMP"));
+        ASSERT_TRUE(image.save(m_dir.path() + QStringLiteral("/p_%1.bmp").arg(nPage, 5, 10, QLatin1Char('0')),
+                               "BMP"));
     }
 
     static QImage Black(int w, int h)
@@ -76,7 +77,8 @@ protected:
         return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 
-    static void Wheel(CChildView &view, QPoint angle, Qt::KeyboardModifiers modifiers, bool *accepted = nullptr)
+    static void Wheel(CChildView &view, QPoint angle, Qt::KeyboardModifiers modifiers,
+                      bool *accepted = nullptr)
     {
         const QPointF at(100, 100);
         QWheelEvent event(at, view.viewport()->mapToGlobal(at), QPoint(0, -7), angle, Qt::NoButton, modifiers,
@@ -294,10 +296,11 @@ TEST_F(ChildViewTest, ScrolledPixelsMatchAFreshPaint)
     // what a paint of the whole client draws.
     const QPoint at = view->viewport()->mapTo(view->window(), QPoint(0, 0));
     const QSize size = view->viewport()->size();
-    const QImage shown = view->screen()
-                             ->grabWindow(view->window()->winId(), at.x(), at.y(), size.width(), size.height())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
+    const QImage shown =
+        view->screen()
+            ->grabWindow(view->window()->winId(), at.x(), at.y(), size.width(), size.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), size);
     EXPECT_EQ(shown, Grab(*view));
 }
@@ -321,7 +324,8 @@ TEST_F(ChildViewTest, DrawsInDevicePixels)
             view->OnDraw(painter, view->OnPrepareDC(painter), QRegion(0, 0, 800, 500));
         }
         const QRect box = NotGrey(target);
-        EXPECT_EQ(box, dpr == 1 ? QRect(QPoint(211, 205), QPoint(588, 294)) : QRect(QPoint(422, 409), QPoint(1177, 589)));
+        EXPECT_EQ(box, dpr == 1 ? QRect(QPoint(211, 205), QPoint(588, 294))
+                                : QRect(QPoint(422, 409), QPoint(1177, 589)));
         int darkest = 255;
         int lightest = 0;
         for (int x = box.left(); x <= box.right(); ++x) {

@@ -84,24 +84,24 @@ TEST_P(WorkedExample, EveryIntermediateValue)
 INSTANTIATE_TEST_SUITE_P(
     Job, WorkedExample,
     ::testing::Values(
-        ExampleCase{"across_100", 2, 100, QSize(0, 0), 1.0, QSize(3000, 1875), QSize(3000, 1875), QSize(800, 500),
-                    QSize(80, 50), QSize(8, 5), 0.0, -0.1333, 211.0667, 204.6667, QPoint(0, 0), 96,
-                    QPoint(-791, -937), QRect(0, -170, 1417, 340)},
-        ExampleCase{"across_whole", 2, -1, QSize(8, 5), 2.0139999747276307, QSize(1489, 930), QSize(2097, 1020),
-                    QSize(1126, 547), QSize(112, 54), QSize(11, 5), 162.8459, 23.9040, 182.6027, 182.6027,
-                    QPoint(162, 23), 193, QPoint(-340, -510), QRect(0, -170, 1417, 340)},
-        ExampleCase{"across_400", 2, 400, QSize(8, 5), 4.0, QSize(750, 468), QSize(2097, 1020), QSize(2236, 1088),
-                    QSize(223, 108), QSize(22, 10), 717.8667, 294.0, 362.6667, 362.6667, QPoint(338, 294), 384,
-                    QPoint(-340, -510), QRect(0, -170, 1417, 340)},
-        ExampleCase{"down_100", 1, 100, QSize(0, 0), 1.0, QSize(3000, 1875), QSize(3000, 2097), QSize(800, 559),
-                    QSize(80, 55), QSize(8, 5), 0.0, 29.4667, 354.6667, 90.6667, QPoint(0, 29), 96,
-                    QPoint(-1500, -340), QRect(-170, 0, 340, 1417)},
-        ExampleCase{"down_whole", 1, -1, QSize(8, 5), 1.2539999842643738, QSize(2392, 1495), QSize(2392, 2097),
-                    QSize(799, 701), QSize(79, 70), QSize(7, 7), -0.0576, 100.4512, 343.0944, 113.6960,
-                    QPoint(0, 100), 120, QPoint(-1196, -340), QRect(-170, 0, 340, 1417)},
-        ExampleCase{"down_400", 1, 400, QSize(8, 5), 4.0, QSize(750, 468), QSize(1020, 2097), QSize(1088, 2236),
-                    QSize(108, 223), QSize(10, 22), 144.0, 867.8667, 362.6667, 362.6667, QPoint(144, 338), 384,
-                    QPoint(-510, -340), QRect(-170, 0, 340, 1417)}),
+        ExampleCase{"across_100", 2, 100, QSize(0, 0), 1.0, QSize(3000, 1875), QSize(3000, 1875),
+                    QSize(800, 500), QSize(80, 50), QSize(8, 5), 0.0, -0.1333, 211.0667, 204.6667,
+                    QPoint(0, 0), 96, QPoint(-791, -937), QRect(0, -170, 1417, 340)},
+        ExampleCase{"across_whole", 2, -1, QSize(8, 5), 2.0139999747276307, QSize(1489, 930),
+                    QSize(2097, 1020), QSize(1126, 547), QSize(112, 54), QSize(11, 5), 162.8459, 23.9040,
+                    182.6027, 182.6027, QPoint(162, 23), 193, QPoint(-340, -510), QRect(0, -170, 1417, 340)},
+        ExampleCase{"across_400", 2, 400, QSize(8, 5), 4.0, QSize(750, 468), QSize(2097, 1020),
+                    QSize(2236, 1088), QSize(223, 108), QSize(22, 10), 717.8667, 294.0, 362.6667, 362.6667,
+                    QPoint(338, 294), 384, QPoint(-340, -510), QRect(0, -170, 1417, 340)},
+        ExampleCase{"down_100", 1, 100, QSize(0, 0), 1.0, QSize(3000, 1875), QSize(3000, 2097),
+                    QSize(800, 559), QSize(80, 55), QSize(8, 5), 0.0, 29.4667, 354.6667, 90.6667,
+                    QPoint(0, 29), 96, QPoint(-1500, -340), QRect(-170, 0, 340, 1417)},
+        ExampleCase{"down_whole", 1, -1, QSize(8, 5), 1.2539999842643738, QSize(2392, 1495),
+                    QSize(2392, 2097), QSize(799, 701), QSize(79, 70), QSize(7, 7), -0.0576, 100.4512,
+                    343.0944, 113.6960, QPoint(0, 100), 120, QPoint(-1196, -340), QRect(-170, 0, 340, 1417)},
+        ExampleCase{"down_400", 1, 400, QSize(8, 5), 4.0, QSize(750, 468), QSize(1020, 2097),
+                    QSize(1088, 2236), QSize(108, 223), QSize(10, 22), 144.0, 867.8667, 362.6667, 362.6667,
+                    QPoint(144, 338), 384, QPoint(-510, -340), QRect(-170, 0, 340, 1417)}),
     [](const ::testing::TestParamInfo<ExampleCase> &param) { return std::string(param.param.name); });
 
 TEST(WorkedExample, FitIsTheFloatFactorUnrounded)
@@ -134,15 +134,16 @@ TEST_P(MulDivRounding, HalvesAwayFromZero)
     EXPECT_EQ(MulDiv(c.a, c.b, c.d), c.expected) << c.a << " * " << c.b << " / " << c.d;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MulDivRounding,
-    ::testing::Values(MulDivCase{60, 3, 120, 2}, MulDivCase{-60, 3, 120, -2}, MulDivCase{60, 3, -120, -2},
-                      MulDivCase{-60, -3, -120, -2}, MulDivCase{1, 1, 3, 0}, MulDivCase{2, 1, 3, 1},
-                      MulDivCase{-2, 1, 3, -1}, MulDivCase{3000, 100, 1417, 212}, MulDivCase{1875, 100, 340, 551},
-                      MulDivCase{5, 7, 0, -1}, MulDivCase{0, 7, 0, -1}, MulDivCase{INT_MAX, 2, 1, -1},
-                      MulDivCase{INT_MAX, INT_MAX, INT_MAX, INT_MAX}, MulDivCase{INT_MIN, 1, 1, INT_MIN},
-                      MulDivCase{INT_MIN, -1, 1, -1}, MulDivCase{INT_MAX, 3, 2, -1},
-                      MulDivCase{1417, 254, 360, 1000}));
+INSTANTIATE_TEST_SUITE_P(Cases, MulDivRounding,
+                         ::testing::Values(MulDivCase{60, 3, 120, 2}, MulDivCase{-60, 3, 120, -2},
+                                           MulDivCase{60, 3, -120, -2}, MulDivCase{-60, -3, -120, -2},
+                                           MulDivCase{1, 1, 3, 0}, MulDivCase{2, 1, 3, 1},
+                                           MulDivCase{-2, 1, 3, -1}, MulDivCase{3000, 100, 1417, 212},
+                                           MulDivCase{1875, 100, 340, 551}, MulDivCase{5, 7, 0, -1},
+                                           MulDivCase{0, 7, 0, -1}, MulDivCase{INT_MAX, 2, 1, -1},
+                                           MulDivCase{INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+                                           MulDivCase{INT_MIN, 1, 1, INT_MIN}, MulDivCase{INT_MIN, -1, 1, -1},
+                                           MulDivCase{INT_MAX, 3, 2, -1}, MulDivCase{1417, 254, 360, 1000}));
 
 TEST(Zoom, TypedEndsAreExact)
 {
@@ -191,7 +192,8 @@ TEST(Zoom, FailedLoadLeavesTheTapeWidthAcrossAndTheClientAlong)
     const QSize label = LabelSize(tw, tl, 2);
     EXPECT_EQ(label, QSize(0, 340));
     // A short client: 800 x 50 px is 3000 x 187 units, so the tape width decides across.
-    EXPECT_EQ(LabelExtent(label, 0, ClientUnits(QSize(800, 50), kL, 1.0, kScreen, kScreen)), QSize(3000, 340));
+    EXPECT_EQ(LabelExtent(label, 0, ClientUnits(QSize(800, 50), kL, 1.0, kScreen, kScreen)),
+              QSize(3000, 340));
     EXPECT_EQ(LabelExtent(LabelSize(tw, tl, 1), 0, ClientUnits(QSize(80, 500), kL, 1.0, kScreen, kScreen)),
               QSize(340, 1875));
 }
@@ -200,12 +202,12 @@ TEST(Layout, LeadingEdgeRuleOnBothAxes)
 {
     // A label 2000 units square with no margin in a 1000 x 1000 px client at 100 %: centring at
     // 1000 - 500 = 500 px would hide the edges at 0, so each position goes to 0 (never below).
-    const ScrollLayout a = ComputeScrollLayout(QSize(4000, 4000), QSize(4000, 4000), QSize(1000, 1000), kL, 1.0,
-                                               kScreen, kScreen);
+    const ScrollLayout a = ComputeScrollLayout(QSize(4000, 4000), QSize(4000, 4000), QSize(1000, 1000), kL,
+                                               1.0, kScreen, kScreen);
     EXPECT_EQ(a.pos, QPoint(0, 0));
     // With a margin of 300 units (80 px): the label starts 80 px in, so the position is 56 on both axes.
-    const ScrollLayout b = ComputeScrollLayout(QSize(4600, 4600), QSize(4000, 4000), QSize(1000, 1000), kL, 1.0,
-                                               kScreen, kScreen);
+    const ScrollLayout b = ComputeScrollLayout(QSize(4600, 4600), QSize(4000, 4000), QSize(1000, 1000), kL,
+                                               1.0, kScreen, kScreen);
     EXPECT_NEAR(b.lx, 80.0, 1e-9);
     EXPECT_EQ(b.pos, QPoint(56, 56));
 }
@@ -241,12 +243,13 @@ TEST_P(Bars, ShownWhenTheTotalExceedsTheRoom)
 
 INSTANTIATE_TEST_SUITE_P(
     Room, Bars,
-    ::testing::Values(BarsCase{"exact_fit", QSize(800, 500), false, false, QSize(800, 500), QSize(0, 0)},
-                      BarsCase{"vert_forces_horz", QSize(800, 559), true, true, QSize(785, 488), QSize(15, 71)},
-                      BarsCase{"vert_only", QSize(785, 559), false, true, QSize(785, 500), QSize(0, 59)},
-                      BarsCase{"horz_only", QSize(1000, 488), true, false, QSize(800, 488), QSize(200, 0)},
-                      BarsCase{"horz_forces_vert", QSize(1000, 489), true, true, QSize(785, 488), QSize(215, 1)},
-                      BarsCase{"both", QSize(1126, 547), true, true, QSize(785, 488), QSize(341, 59)}),
+    ::testing::Values(
+        BarsCase{"exact_fit", QSize(800, 500), false, false, QSize(800, 500), QSize(0, 0)},
+        BarsCase{"vert_forces_horz", QSize(800, 559), true, true, QSize(785, 488), QSize(15, 71)},
+        BarsCase{"vert_only", QSize(785, 559), false, true, QSize(785, 500), QSize(0, 59)},
+        BarsCase{"horz_only", QSize(1000, 488), true, false, QSize(800, 488), QSize(200, 0)},
+        BarsCase{"horz_forces_vert", QSize(1000, 489), true, true, QSize(785, 488), QSize(215, 1)},
+        BarsCase{"both", QSize(1126, 547), true, true, QSize(785, 488), QSize(341, 59)}),
     [](const ::testing::TestParamInfo<BarsCase> &param) { return std::string(param.param.name); });
 
 } // namespace
