@@ -414,11 +414,14 @@ int ReadOpenFile(int fd, CBmpBitmap &out)
             out = std::move(bitmap);
         return nResult;
     }
+    // Converted layouts: the file up to the end of its pixel array (an RLE stream to the end of the file).
     bitmap = CBmpBitmap();
-    const CFileBytes whole(nFileSize);
+    const bool bRle = src.eKind == CBmpSource::RLE8 || src.eKind == CBmpSource::RLE4;
+    const qint64 nNeed = bRle ? nFileSize : qMin(nFileSize, src.nAt + src.nStride * src.nHeight);
+    const CFileBytes whole(nNeed);
     if (!whole.Data())
         return BMP_ERR_MEMORY;
-    const qint64 nGot = ReadAt(fd, whole.Data(), nFileSize, 0);
+    const qint64 nGot = ReadAt(fd, whole.Data(), nNeed, 0);
     if (nGot < 0)
         return BMP_ERR_FILE;
     return DecodeBmp(whole.Data(), std::size_t(nGot), out);
