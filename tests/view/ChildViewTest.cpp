@@ -343,6 +343,29 @@ TEST_F(ChildViewTest, DrawsInDevicePixels)
     }
 }
 
+// At 25 % a 360-dpi page shrinks 15-fold on a 96-dpi screen; lines one dot wide must stay visible.
+TEST_F(ChildViewTest, OneDotLinesShowAsGreyAtAQuarter)
+{
+    QImage page(1417, 340, QImage::Format_Mono);
+    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    for (int y = 0; y < 340; ++y)
+        for (int x = 0; x < 1417; ++x)
+            page.setPixel(x, y, x % 16 == 0 ? 1 : 0);
+    WritePage(1, page);
+    auto view = MakeView(25);
+    const QImage shot = Grab(*view);
+    const QRect box = NotGrey(shot);
+    ASSERT_EQ(box.width(), 94);
+    for (int line = 0; line < 1417; line += 16) {
+        const int column = box.left() + (2 * line + 1) * 94 / (2 * 1417);
+        for (int y = box.top(); y <= box.bottom(); ++y) {
+            const int grey = qGray(shot.pixel(column, y));
+            EXPECT_LT(grey, 250) << "line " << line << " at " << column << "," << y;
+            EXPECT_NE(shot.pixel(column, y), kGrey);
+        }
+    }
+}
+
 // The erase leaves the page's pixels to the page; between them they paint every device pixel, also
 // where pixels and device pixels do not align.
 TEST_F(ChildViewTest, EraseAndPageCoverTheClient)
