@@ -28,6 +28,17 @@ struct CBmpSource {
     EKind eKind = COPY;
 };
 
+// A file is read up to this size at most: an uncompressed 64-bit source is twice its decoded size, and
+// an RLE stream that needs more than this to reach its end is taken as truncated.
+constexpr qint64 kMaxFileBytes = 2 * kBmpMaxDecodedBytes + (qint64(1) << 20);
+
+// Checks the headers of a file of nFileSize bytes whose first nAvail bytes are at d, reads its colour
+// table, chooses the decoded layout and allocates the pixel buffer. Headers, masks and the part of the
+// colour table that is read (256 entries at most) end within the first 14 + 124 + 1024 = 1162 bytes of
+// any file, so nAvail = min(nFileSize, 1162) or more is enough; src.data is set only when the pixels
+// start within d.
+int PrepareBmp(const uchar *d, qint64 nAvail, qint64 nFileSize, CBmpSource &src, CBmpBitmap &bitmap);
+
 CBmpSource::EKind ChooseUncompressed(const CBmpSource &src);
 int DecodedBits(const CBmpSource &src);
 bool DecodedAlpha(const CBmpSource &src);
