@@ -1,95 +1,16 @@
 // The page view on the offscreen platform, with the worked job: 360 dots per inch, 24 mm tape, a page
 // of 1417 x 340 dots, a client area of 800 x 500 pixels on a 96-dpi screen.
-#include "view/ChildView.h"
-#include "app/CorvaneApp.h"
+#include "ChildViewFixture.h"
 #include "frame/MainFrame.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QPainter>
-#include <QScreen>
 #include <QScrollBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QWheelEvent>
 
-#include <memory>
+#include <cmath>
+
+using namespace ChildViewTesting;
 
 namespace {
-
-const QRgb kGrey = qRgb(224, 224, 224);
-
-// The smallest rectangle holding every pixel that is not the background grey.
-QRect NotGrey(const QImage &image)
-{
-    QRect box;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if ((image.pixel(x, y) & 0xFFFFFF) != (kGrey & 0xFFFFFF))
-                box |= QRect(x, y, 1, 1);
-    return box;
-}
-
-class ChildViewTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        theApp.m_nDpi = 360;
-        theApp.m_nTapeWidthMm = 24;
-        theApp.m_nTapeLengthMm = 100;
-        theApp.m_nOrientation = 2;
-        theApp.m_strPageFileFormat = m_dir.path() + QStringLiteral("/p_%05d.bmp");
-        QApplication::setWheelScrollLines(3);
-    }
-
-    void WritePage(int nPage, const QImage &image)
-    {
-        ASSERT_TRUE(image.save(m_dir.path() + QStringLiteral("/p_%1.bmp").arg(nPage, 5, 10, QLatin1Char('0')),
-                               "BMP"));
-    }
-
-    static QImage Black(int w, int h)
-    {
-        QImage page(w, h, QImage::Format_RGB32);
-        page.fill(qRgb(0, 0, 0));
-        return page;
-    }
-
-    // A view whose client area is 800 x 500 without bars, after its initial update, showing page 1.
-    std::unique_ptr<CChildView> MakeView(int nZoom)
-    {
-        auto view = std::make_unique<CChildView>();
-        const int f = 2 * view->frameWidth();
-        view->resize(800 + f, 500 + f);
-        view->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-        view->OnInitialUpdate();
-        view->LoadPage(1);
-        view->SetZoom(nZoom);
-        QApplication::processEvents();
-        return view;
-    }
-
-    static QImage Grab(CChildView &view)
-    {
-        return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    }
-
-    static void Wheel(CChildView &view, QPoint angle, Qt::KeyboardModifiers modifiers,
-                      bool *accepted = nullptr)
-    {
-        const QPointF at(100, 100);
-        QWheelEvent event(at, view.viewport()->mapToGlobal(at), QPoint(0, -7), angle, Qt::NoButton, modifiers,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(view.viewport(), &event);
-        if (accepted)
-            *accepted = event.isAccepted();
-    }
-
-    QTemporaryDir m_dir;
-};
 
 TEST_F(ChildViewTest, HundredPercentFitsWithoutBarsAndCentresTheLabel)
 {
@@ -234,75 +155,6 @@ TEST_F(ChildViewTest, NullClientClampsTheFitTo25)
     QApplication::processEvents();
     view->SetZoom(-1);
     EXPECT_EQ(view->m_dScale, 2.0139999747276307);
-}
-
-TEST_F(ChildViewTest, WheelScrollsByLinesAndCtrlDoesNot)
-{
-    WritePage(1, Black(1417, 340));
-    auto view = MakeView(-1);
-    ASSERT_EQ(view->GetScrollPosition(), QPoint(162, 23));
-    bool accepted = false;
-    Wheel(*view, QPoint(0, -120), Qt::NoModifier, &accepted);
-    EXPECT_TRUE(accepted);
-    EXPECT_EQ(view->GetScrollPosition(), QPoint(162, 38));
-    Wheel(*view, QPoint(0, 120), Qt::NoModifier);
-    EXPECT_EQ(view->GetScrollPosition(), QPoint(162, 23));
-    Wheel(*view, QPoint(0, -120), Qt::ShiftModifier);
-    EXPECT_EQ(view->GetScrollPosition(), QPoint(195, 23));
-    Wheel(*view, QPoint(-120, 0), Qt::NoModifier); // a tilt to the side
-    EXPECT_EQ(view->GetScrollPosition(), QPoint(228, 23));
-    Wheel(*view, QPoint(0, -120), Qt::ControlModifier, &accepted);
-    EXPECT_FALSE(accepted);
-    EXPECT_EQ(view->GetScrollPosition(), QPoint(228, 23));
-    // At the end of the range nothing moves and the wheel is left to the window.
-    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
-    Wheel(*view, QPoint(0, -120), Qt::NoModifier, &accepted);
-    EXPECT_FALSE(accepted);
-}
-
-TEST_F(ChildViewTest, WheelPageLimitAndScrollBarSteps)
-{
-    WritePage(1, Black(1417, 340));
-    auto view = MakeView(400);
-    ASSERT_EQ(view->GetScrollPosition(), QPoint(338, 294));
-    QApplication::setWheelScrollLines(20);
-    Wheel(*view, QPoint(0, -120), Qt::NoModifier); // 20 lines of 10 px, at most one page of 108
-    EXPECT_EQ(view->GetScrollPosition(), QPoint(338, 294 + 108));
-
-    QScrollBar *bar = view->horizontalScrollBar();
-    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(view->GetScrollPosition().x(), 338 + 22);
-    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-    EXPECT_EQ(view->GetScrollPosition().x(), 338 + 22 - 223);
-    bar->setSliderPosition(5);
-    EXPECT_EQ(view->GetScrollPosition().x(), 5);
-    // The page follows the position: its left edge at 362.67 px into the area.
-    QApplication::processEvents();
-    EXPECT_EQ(NotGrey(Grab(*view)).left(), 363 - 5);
-}
-
-TEST_F(ChildViewTest, ScrolledPixelsMatchAFreshPaint)
-{
-    QImage page(1417, 340, QImage::Format_RGB32);
-    for (int y = 0; y < 340; ++y)
-        for (int x = 0; x < 1417; ++x)
-            page.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, ((x + y) * 3) & 255));
-    WritePage(1, page);
-    auto view = MakeView(400);
-    Wheel(*view, QPoint(0, -120), Qt::NoModifier);
-    Wheel(*view, QPoint(0, -120), Qt::ShiftModifier);
-    QApplication::processEvents();
-    // What the window holds after the scrolls (moved pixels and the strips painted for them) must be
-    // what a paint of the whole client draws.
-    const QPoint at = view->viewport()->mapTo(view->window(), QPoint(0, 0));
-    const QSize size = view->viewport()->size();
-    const QImage shown =
-        view->screen()
-            ->grabWindow(view->window()->winId(), at.x(), at.y(), size.width(), size.height())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(shown.size(), size);
-    EXPECT_EQ(shown, Grab(*view));
 }
 
 // On a screen with two device pixels per pixel the page is resampled for the device pixels.
