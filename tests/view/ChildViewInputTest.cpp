@@ -1,6 +1,7 @@
 // Scrolling the page view: the wheel with and without Shift and Ctrl, the scroll bars, and what the
 // window shows after scrolls.
 #include "ChildViewFixture.h"
+#include "frame/MainFrame.h"
 
 #include <QScreen>
 #include <QScrollBar>
@@ -76,6 +77,30 @@ TEST_F(ChildViewTest, ScrolledPixelsMatchAFreshPaint)
             .convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), size);
     EXPECT_EQ(shown, Grab(*view));
+}
+
+// Ctrl with the wheel reaches the frame's zoom list through the view's parent frame: one notch
+// forward moves one entry and the view takes the new zoom; the position does not scroll.
+TEST_F(ChildViewTest, CtrlWheelStepsTheFrameZoom)
+{
+    WritePage(1, Black(1417, 340));
+    CMainFrame frame;
+    ASSERT_TRUE(frame.LoadFrame());
+    CChildView *view = frame.GetActiveView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(frame.m_nZoom, 100);
+    const double before = view->m_dScale;
+    Wheel(*view, QPoint(0, 60), Qt::ControlModifier);
+    EXPECT_EQ(frame.m_nZoom, 100);
+    Wheel(*view, QPoint(0, 120), Qt::ControlModifier);
+    EXPECT_NE(frame.m_nZoom, 100);
+    EXPECT_NE(view->m_dScale, before);
+    if (frame.m_nZoom != -1) {
+        EXPECT_EQ(view->m_dScale, frame.m_nZoom / 100.0);
+    }
+    Wheel(*view, QPoint(0, -120), Qt::ControlModifier);
+    EXPECT_EQ(frame.m_nZoom, 100);
+    EXPECT_EQ(view->m_dScale, 1.0);
 }
 
 } // namespace
