@@ -25,7 +25,7 @@ namespace {
 
 const QRgb kGrey = qRgb(224, 224, 224);
 
-struct PageSpec {
+struct PageKind {
     const char *name;
     int nWidth, nHeight;
     bool bMono;
@@ -34,16 +34,16 @@ struct PageSpec {
 };
 
 // Text-like strokes: one-dot lines in both directions and solid blocks, on white.
-QImage MakePage(const PageSpec &spec)
+QImage MakePage(const PageKind &kind)
 {
-    QImage page(spec.nWidth, spec.nHeight, spec.bMono ? QImage::Format_Mono : QImage::Format_BGR888);
-    if (spec.bMono)
+    QImage page(kind.nWidth, kind.nHeight, kind.bMono ? QImage::Format_Mono : QImage::Format_BGR888);
+    if (kind.bMono)
         page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-    for (int y = 0; y < spec.nHeight; ++y) {
+    for (int y = 0; y < kind.nHeight; ++y) {
         uchar *line = page.scanLine(y);
-        for (int x = 0; x < spec.nWidth; ++x) {
+        for (int x = 0; x < kind.nWidth; ++x) {
             const bool ink = x % 9 == 0 || y % 13 == 0 || ((x / 40 + y / 40) % 5 == 0 && (x + y) % 3 != 0);
-            if (spec.bMono) {
+            if (kind.bMono) {
                 if (x % 8 == 0)
                     line[x / 8] = 0;
                 if (ink)
@@ -143,7 +143,7 @@ int main(int argc, char **argv)
     if (!dir.isValid())
         return 1;
 
-    const PageSpec pages[] = {
+    const PageKind pages[] = {
         {"mono1417x340", 1417, 340, true, 2, 24},
         {"mono510x14173", 510, 14173, true, 1, 36},
         {"rgb1200x30000", 1200, 30000, false, 1, 84},
@@ -160,14 +160,14 @@ int main(int argc, char **argv)
     QApplication::processEvents();
 
     QImage target(800, 500, QImage::Format_RGB32);
-    for (const PageSpec &spec : pages) {
+    for (const PageKind &kind : pages) {
         theApp.m_nDpi = 360;
-        theApp.m_nTapeWidthMm = spec.nTapeWidthMm;
-        theApp.m_nOrientation = spec.nOrientation;
-        theApp.m_strPageFileFormat =
-            dir.path() + QStringLiteral("/%1_%05d.bmp").arg(QLatin1String(spec.name));
-        const QString file = dir.path() + QStringLiteral("/%1_00001.bmp").arg(QLatin1String(spec.name));
-        if (!MakePage(spec).save(file, "BMP"))
+        theApp.m_nTapeWidthMm = kind.nTapeWidthMm;
+        theApp.m_nOrientation = kind.nOrientation;
+        const QString stem = dir.path() + QLatin1Char('/') + QLatin1String(kind.name);
+        theApp.m_strPageFileFormat = stem + QStringLiteral("_%05d.bmp");
+        const QString file = stem + QStringLiteral("_00001.bmp");
+        if (!MakePage(kind).save(file, "BMP"))
             return 1;
         view.OnInitialUpdate();
         view.LoadPage(1);
@@ -175,7 +175,7 @@ int main(int argc, char **argv)
             return 1;
         QFile::remove(file);
         const QImage &page = view.m_image.Image();
-        const QByteArray base = QByteArray("view_paint.") + spec.name;
+        const QByteArray base = QByteArray("view_paint.") + kind.name;
         Print(base + ".page_bytes", static_cast<double>(page.sizeInBytes()), "bytes");
         QImage rgb32;
         const double convertMs = TimeMs([&] { rgb32 = page.convertToFormat(QImage::Format_RGB32); });
@@ -249,7 +249,7 @@ int main(int argc, char **argv)
             const double nsPerPx = repaintMs * 1e6 / std::max(1.0, shownPx);
             Print(name + ".scroll_repaint_shown_px", shownPx, "px");
             Print(name + ".scroll_repaint_ns_per_shown_px", nsPerPx, "ns");
-            if (spec.nWidth == 1417) {
+            if (kind.nWidth == 1417) {
                 shortRepaint[zi] = repaintMs;
                 shortPerPx[zi] = nsPerPx;
             } else if (shortRepaint[zi] > 0) {
