@@ -1,0 +1,94 @@
+#include "view/BmpHeader.h"
+
+#include "view/BmpDecoder.h"
+
+#include <QFile>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+quint16 U16(const unsigned char *p)
+{
+    return quint16(p[0] | (p[1] << 8));
+}
+
+quint32 U32(const unsigned char *p)
+{
+    return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
+}
+
+constexpr qsizetype kFileHeaderSize = 14;
+
+} // namespace
+
+int ParseBmpHeader(const unsigned char *data, qsizetype size, CBmpHeaderInfo &out)
+{
+    out = CBmpHeaderInfo();
+    if (size < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M')
+        return BMP_ERR_HEADER;
+    const quint32 nHeaderSize = U32(data + 14);
+    const unsigned char *ih = data + kFileHeaderSize;
+    qint64 nWidth = 0;
+    qint64 nHeight = 0;
+    int nPlanes = 0;
+    if (nHeaderSize == 12) {
+        // OS/2 1.x: 16-bit unsigned width and height.
+        if (size < kFileHeaderSize + 10)
+            return BMP_ERR_HEADER;
+        nWidth = U16(ih + 4);
+        nHeight = U16(ih + 6);
+        nPlanes = U16(ih + 8);
+    } else if (nHeaderSize == 16 || nHeaderSize == 40 || nHeaderSize == 52 || nHeaderSize == 56 ||
+               nHeaderSize == 64 || nHeaderSize == 108 || nHeaderSize == 124) {
+        if (size < kFileHeaderSize + 14)
+            return BMP_ERR_HEADER;
+        nWidth = qint32(U32(ih + 4));
+        nHeight = qint32(U32(ih + 8));
+        nPlanes = U16(ih + 12);
+    } else {
+        return BMP_ERR_HEADER;
+    }
+    if (nPlanes != 1)
+        return BMP_ERR_FORMAT;
+    // A negative height marks a top-down file.
+    if (nHeight < 0)
+        nHeight = -nHeight;
+    if (nWidth <= 0 || nHeight <= 0 || nWidth > kBmpMaxDimension || nHeight > kBmpMaxDimension)
+        return BMP_ERR_SIZE;
+    out.nWidth = int(nWidth);
+    out.nHeight = int(nHeight);
+    return BMP_OK;
+}
+
+int ReadBmpHeader(const QString &path, CBmpHeaderInfo &out)
+{
+    out = CBmpHeaderInfo();
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty())
+        return BMP_ERR_FILE;
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return BMP_ERR_FILE;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return BMP_ERR_FILE;
+    }
+    unsigned char head[kBmpHeaderReadBytes];
+    qsizetype nRead = 0;
+    while (nRead < qsizetype(sizeof head)) {
+        const ssize_t n = ::read(fd, head + nRead, sizeof head - size_t(nRead));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        nRead += n;
+    }
+    ::close(fd);
+    return ParseBmpHeader(head, nRead, out);
+}
