@@ -106,6 +106,12 @@ struct DriverCloseCase {
     const char *name;
     QStringList options;
 };
+// Test names stay short in listings.
+void PrintTo(const DriverCloseCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 
 class E2eDriverCloseTest : public E2eFixture, public ::testing::WithParamInterface<DriverCloseCase> {};
 

@@ -109,6 +109,12 @@ struct StartCase {
     int number;      // with 803
     bool pagesGone;  // the exit deletes the pages (FileName was read)
 };
+// Test names stay short in listings.
+void PrintTo(const StartCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 
 class E2eFailedStartTest : public E2eFixture, public ::testing::WithParamInterface<StartCase> {};
 
@@ -179,6 +185,12 @@ struct GarbageCase {
     const char *name;
     QStringList options;
 };
+// Test names stay short in listings.
+void PrintTo(const GarbageCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 
 class E2eGarbageTest : public E2eFixture, public ::testing::WithParamInterface<GarbageCase> {};
 

@@ -28,6 +28,12 @@ struct ReportCase {
     int count;
     int done;
 };
+// Test names stay short in listings.
+void PrintTo(const ReportCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 
 class PageReportTest : public DriverHandlersTest, public ::testing::WithParamInterface<ReportCase> {};
 
@@ -113,6 +119,12 @@ struct CancelCase {
     bool closed;
     int errorNumber; // 0: no error box
 };
+// Test names stay short in listings.
+void PrintTo(const CancelCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 
 class CancelTest : public DriverHandlersTest, public ::testing::WithParamInterface<CancelCase> {};
 

@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr std::chrono::milliseconds kQuiet{200};
+
 void Say(const QString &line)
 {
     std::fputs(line.toUtf8().constData(), stdout);
@@ -50,6 +52,8 @@ void CDriverSession::Loop()
             consider(m_opened + std::chrono::milliseconds(m_options.closeAfterMs));
         if (m_bOpened && m_options.dieAfterMs >= 0)
             consider(m_opened + std::chrono::milliseconds(m_options.dieAfterMs));
+        if (m_bProbePending)
+            consider(m_lastRead + kQuiet);
 
         pollfd pfd{m_fd, POLLIN, 0};
         if (!m_out.empty())
@@ -81,6 +85,7 @@ void CDriverSession::ReadFrames()
             m_eof = true;
             return;
         }
+        m_lastRead = Clock::now();
         if (!m_options.stream) {
             if (n == static_cast<ssize_t>(wire::kFrameSize))
                 HandleFrame(wire::Decode(buffer));
@@ -185,6 +190,12 @@ void CDriverSession::RunTimers()
     }
     if (!m_bOpened)
         return;
+    if (m_bProbePending && m_out.empty() && now >= m_lastRead + kQuiet) {
+        m_bProbePending = false;
+        m_probeSent = now;
+        Queue(wire::SEND, wire::PAGES, 1, 0, false);
+        m_probeSerial = m_serial;
+    }
     if (m_options.dieAfterMs >= 0 && now >= m_opened + std::chrono::milliseconds(m_options.dieAfterMs)) {
         Say(QStringLiteral("driver dies now (preview pid %1 stays)").arg(m_pid));
         std::fflush(stdout);
@@ -244,9 +255,10 @@ void CDriverSession::SendGarbageRound()
             QueueRaw(QByteArray(pad, '\0'));
     }
     Say(QStringLiteral("garbage round %1: %2 items queued").arg(m_garbageRound).arg(count));
-    m_probeSent = Clock::now();
-    Queue(wire::SEND, wire::PAGES, 1, 0, false);
-    m_probeSerial = m_serial;
+    // The probe goes once everything is written and the preview's answers to the garbage have stopped
+    // coming, so it is the only send waiting for a reply, as a driver that waits for each reply sends.
+    m_bProbePending = true;
+    m_lastRead = Clock::now();
 }
 
 void CDriverSession::Queue(quint32 kind, quint32 message, quint64 wParam, qint64 lParam, bool log)

@@ -82,6 +82,8 @@ private:
     int m_garbageRound = 0;
     bool m_bGarbageDone = true;
     int m_probeMs = -1;
+    bool m_bProbePending = false;
+    Clock::time_point m_lastRead;
     Clock::time_point m_probeSent;
     quint64 m_probeSerial = 0;
     struct DelayedReply {
