@@ -2,6 +2,8 @@
 #include "frame/MainFrame.h"
 
 #include "app/CorvaneApp.h"
+#include "frame/FrameAccessibility.h"
+#include "frame/TapeUseTip.h"
 #include "frame/WistrelToolTipCtrl.h"
 #include "res/Resource.h"
 #include "view/ChildView.h"
@@ -109,6 +111,10 @@ void CMainFrame::OnIdleUpdate()
         else if (QLabel *pane = GetPane(entry.nID))
             pane->setEnabled(enabled);
     }
+    if (m_pAccessibility)
+        m_pAccessibility->OnIdleUpdate();
+    if (m_pTapeUseTip)
+        m_pTapeUseTip->Refresh();
 }
 
 QAction *CMainFrame::GetCommand(int nID) const

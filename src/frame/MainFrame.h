@@ -14,6 +14,9 @@ class QStatusBar;
 class QToolBar;
 
 class CChildView;
+class CFrameAccessibility;
+class CFrameKeys;
+class CTapeUseTip;
 class CWistrelToolTipCtrl;
 
 // The preview window: a toolbar (print, zoom box, previous page, page box, next page, cancel), the page
@@ -166,4 +169,8 @@ private:
     QVector<QLabel *> m_panes;
     // A refusal's message box is up: the focus it takes is not the user leaving the box.
     bool m_bRefusing = false;
+    // The keyboard, the accessibility announcements and the tape-use tooltip (created last in OnCreate).
+    CFrameKeys *m_pKeys = nullptr;
+    CFrameAccessibility *m_pAccessibility = nullptr;
+    CTapeUseTip *m_pTapeUseTip = nullptr;
 };

@@ -3,13 +3,18 @@
 
 #include "app/CorvaneApp.h"
 #include "frame/Artwork.h"
+#include "frame/FrameAccessibility.h"
+#include "frame/FrameKeys.h"
 #include "frame/PaneWidth.h"
+#include "frame/TapeUseTip.h"
 #include "frame/WistrelToolTipCtrl.h"
 #include "frame/ZoomText.h"
 #include "res/Format.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "view/ChildView.h"
+#include "view/Loupe.h"
+#include "view/ViewKeys.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -125,6 +130,12 @@ int CMainFrame::OnCreate()
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
     ConnectEventTable();
+    // The view's scrolling keys and loupe; the window's keys, accessibility and tape-use tooltip.
+    new CViewKeys(view);
+    new CLoupe(view);
+    m_pKeys = new CFrameKeys(this);
+    m_pAccessibility = new CFrameAccessibility(this);
+    m_pTapeUseTip = new CTapeUseTip(this);
     AnnounceToDriver();
     return 0;
 }
@@ -254,4 +265,6 @@ void CMainFrame::SetPaneText(int nID, const QString &text)
         pane->setAccessibleName(text);
         pane->repaint();
     }
+    if (m_pTapeUseTip)
+        m_pTapeUseTip->Refresh();
 }

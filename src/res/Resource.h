@@ -35,6 +35,14 @@ enum : int {
     IDS_ZOOM_25 = 514,
     IDS_ZOOM_WHOLE_LABEL = 515,
 
+    // The page view's accessible name and the tape-length pane's tooltip.
+    IDS_VIEW_PAGE_SHOWN = 520,
+    IDS_TAPE_PAGE_FORMAT = 521,
+    IDS_TAPE_JOB_FORMAT = 522,
+    IDS_TAPE_JOB_PENDING = 523,
+    IDS_TAPE_JOB_UNREADABLE = 524,
+    IDS_TAPE_JOB_UNKNOWN = 525,
+
     IDS_CONFIRM_CANCEL = 802,
     IDS_ERR_JOB_FILE = 803,
     IDS_ERR_DRIVER_NOTIFY = 804,

@@ -183,14 +183,15 @@ public:
 
 TEST_F(FrameTest, TooltipsAreOurOwnWithTheCommandTexts)
 {
+    // Each label is followed by the command's shortcut, as Qt writes it.
     const std::pair<QWidget *, QString> tools[] = {
-        {Button(ID_FILE_PRINT), QStringLiteral("印刷を開始します。")},
-        {ZoomBox(), QStringLiteral("拡大／縮小表示の倍率を指定します。")},
-        {ZoomBox()->lineEdit(), QStringLiteral("拡大／縮小表示の倍率を指定します。")},
-        {Button(ID_PAGE_PREV), QStringLiteral("前のページを表示します。")},
-        {PageBox(), QStringLiteral("表示するページを入力します。")},
-        {Button(ID_PAGE_NEXT), QStringLiteral("次のページを表示します。")},
-        {Button(ID_APP_EXIT), QStringLiteral("印刷を中止します。")},
+        {Button(ID_FILE_PRINT), QStringLiteral("印刷を開始します。 (Ctrl+P)")},
+        {ZoomBox(), QStringLiteral("拡大／縮小表示の倍率を指定します。 (Ctrl++; Ctrl+-)")},
+        {ZoomBox()->lineEdit(), QStringLiteral("拡大／縮小表示の倍率を指定します。 (Ctrl++; Ctrl+-)")},
+        {Button(ID_PAGE_PREV), QStringLiteral("前のページを表示します。 (Ctrl+PgUp)")},
+        {PageBox(), QStringLiteral("表示するページを入力します。 (Ctrl+L)")},
+        {Button(ID_PAGE_NEXT), QStringLiteral("次のページを表示します。 (Ctrl+PgDown)")},
+        {Button(ID_APP_EXIT), QStringLiteral("印刷を中止します。 (Esc)")},
     };
     for (const auto &[tool, text] : tools) {
         ASSERT_NE(tool, nullptr);
