@@ -85,7 +85,11 @@ int ReadBmpHeader(const QString &path, CBmpHeaderInfo &out)
         const ssize_t n = ::read(fd, head + nRead, sizeof head - size_t(nRead));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n < 0) {
+            ::close(fd);
+            return BMP_ERR_FILE;
+        }
+        if (n == 0)
             break;
         nRead += n;
     }

@@ -146,6 +146,19 @@ void CLoupe::paintEvent(QPaintEvent *)
         cells.drawRect(centre.left(), centre.top(), 1, centre.height());
         cells.drawRect(centre.right(), centre.top(), 1, centre.height());
     }
+    // The lens's edge: a dark frame two device pixels wide over the outer cells, so the lens stands
+    // apart from the page around it.
+    {
+        QPainter edge(&lens);
+        edge.setPen(Qt::NoPen);
+        edge.setBrush(kBorderColor);
+        const int w = lens.width();
+        const int h = lens.height();
+        edge.drawRect(0, 0, w, 2);
+        edge.drawRect(0, h - 2, w, 2);
+        edge.drawRect(0, 0, 2, h);
+        edge.drawRect(w - 2, 0, 2, h);
+    }
     QPainter painter(this);
     painter.setWorldTransform(QTransform::fromScale(1.0 / dpr, 1.0 / dpr));
     painter.drawImage(0, 0, lens);

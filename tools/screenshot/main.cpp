@@ -1,11 +1,13 @@
-// corvane-screenshot OUT.png [ABOUT.png]: opens the preview window offscreen on a sample job of three
-// 1-bit pages (written to a temporary folder and removed afterwards) and saves a picture of the whole
-// window; with a second name, also one of the about box.
+// corvane-screenshot OUT.png [ABOUT.png] [--loupe LOUPE.png]: opens the preview window offscreen on a
+// sample job of three 1-bit pages (written to a temporary folder and removed afterwards) and saves a
+// picture of the whole window; with a second name, also one of the about box; with --loupe, one of the
+// window with the loupe held over the row of bars.
 #include "SampleJob.h"
 
 #include "app/CorvaneApp.h"
 #include "frame/AboutDlg.h"
 #include "frame/MainFrame.h"
+#include "view/ChildView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,9 +23,15 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2 && arguments.size() != 3) {
-        std::fprintf(stderr, "usage: corvane-screenshot OUT.png [ABOUT.png]\n");
+    QStringList arguments = QCoreApplication::arguments();
+    QString loupePath;
+    const qsizetype loupeAt = arguments.indexOf(QStringLiteral("--loupe"));
+    if (loupeAt > 0 && loupeAt + 1 < arguments.size()) {
+        loupePath = arguments.at(loupeAt + 1);
+        arguments.remove(loupeAt, 2);
+    }
+    if ((arguments.size() != 2 && arguments.size() != 3) || arguments.contains(QStringLiteral("--loupe"))) {
+        std::fprintf(stderr, "usage: corvane-screenshot OUT.png [ABOUT.png] [--loupe LOUPE.png]\n");
         return 2;
     }
 
@@ -62,6 +70,21 @@ int main(int argc, char **argv)
         about.show();
         QTest::qWait(50);
         saved = about.grab().save(arguments.at(2), "PNG");
+    }
+    if (saved && !loupePath.isEmpty()) {
+        // The middle button held over the bars of the first page, left of its centre: the page is
+        // centred in the view, its bars in the lower part of the tape.
+        QWidget *viewport = frame->GetActiveView() ? frame->GetActiveView()->viewport() : nullptr;
+        if (viewport) {
+            const QPoint pointer(viewport->width() / 2 - 60, viewport->height() / 2 + 28);
+            QTest::mousePress(viewport, Qt::MiddleButton, {}, pointer);
+            QTest::qWait(50);
+            QDir().mkpath(QFileInfo(loupePath).absolutePath());
+            saved = frame->grab().save(loupePath, "PNG");
+            QTest::mouseRelease(viewport, Qt::MiddleButton, {}, pointer);
+        } else {
+            saved = false;
+        }
     }
     theApp.m_pMainWnd = nullptr;
     delete frame;
