@@ -105,6 +105,7 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
         {u"preview-output", u"FILE", u"Send the preview's stdout and stderr to FILE."},
         {u"preview-arg", u"ARG", u"An extra argument for the preview (repeatable)."},
         {u"keep-files", nullptr, u"Leave whatever the preview did not delete."},
+        {u"timestamps", nullptr, u"Start each report line with @<monotonic ms>."},
     };
     for (const Opt &opt : table) {
         if (opt.value)
@@ -216,5 +217,6 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
     options.previewOutput = value(u"preview-output");
     options.previewArgs = parser.values(QStringLiteral("preview-arg"));
     options.keepFiles = isSet(u"keep-files");
+    options.timestamps = isSet(u"timestamps");
     return true;
 }

@@ -58,6 +58,7 @@ struct DriverOptions {
     QString previewOutput;   // the preview's stdout and stderr go to this file
     QStringList previewArgs; // added after /INI= and /HWND=
     bool keepFiles = false;  // leave what the preview left behind
+    bool timestamps = false; // each report line starts with the monotonic time
 };
 
 // Parses the command line (arguments without the program name). On failure returns false with the

@@ -2,6 +2,8 @@
 // /HWND=, the wait for the end and the summary.
 #include "DriverSession.h"
 
+#include "DriverLog.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -20,13 +22,6 @@
 #include <vector>
 
 namespace {
-
-void Say(const QString &line)
-{
-    std::fputs(line.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 
 QString FindPreview(const QString &given)
 {

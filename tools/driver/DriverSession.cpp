@@ -3,6 +3,8 @@
 // wait in m_out until the socket takes them, so the driver keeps reading while the preview is busy.
 #include "DriverSession.h"
 
+#include "DriverLog.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -15,13 +17,6 @@
 namespace {
 
 constexpr std::chrono::milliseconds kQuiet{200};
-
-void Say(const QString &line)
-{
-    std::fputs(line.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 
 QString Describe(const char *arrow, const wire::Frame &f)
 {

@@ -1,5 +1,6 @@
 // corvane-driver: a printer driver's side of one preview job, for integrators and for the end-to-end
 // tests. See --help.
+#include "DriverLog.h"
 #include "DriverOptions.h"
 #include "DriverSession.h"
 
@@ -39,6 +40,7 @@ int main(int argc, char **argv)
         std::fputs("corvane-driver: nothing to do; try --demo or --help\n", stderr);
         return EXIT_USAGE;
     }
+    SetDriverTimestamps(options.timestamps);
     CDriverSession session(options);
     return session.Run();
 }
