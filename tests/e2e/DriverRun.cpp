@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 
 #include <csignal>
+#include <cstdio>
 
 CDriverRun::CDriverRun(const QStringList &options)
 {
@@ -20,6 +21,9 @@ CDriverRun::~CDriverRun()
 {
     if (m_process.state() != QProcess::NotRunning)
         Finish(1);
+    // CORVANE_E2E_VERBOSE=1 shows every driver report, also of the tests that pass.
+    if (qEnvironmentVariableIntValue("CORVANE_E2E_VERBOSE") != 0)
+        std::fprintf(stderr, "%s\n", Output().toUtf8().constData());
 }
 
 void CDriverRun::ReadLines()

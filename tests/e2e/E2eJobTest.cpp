@@ -43,7 +43,8 @@ TEST_F(E2eJobTest, PrintAccepted)
 
 TEST_F(E2eJobTest, PrintRefusedThenAccepted)
 {
-    CDriverRun run({QStringLiteral("--result"), QStringLiteral("refuse-once")});
+    CDriverRun run({QStringLiteral("--pages"), QStringLiteral("3"), QStringLiteral("--report-delay"),
+                    QStringLiteral("100"), QStringLiteral("--result"), QStringLiteral("refuse-once")});
     const pid_t pid = run.PreviewPid();
     ASSERT_TRUE(WaitForWindow(pid));
     ASSERT_TRUE(ClickCommand(pid, ID_FILE_PRINT));
