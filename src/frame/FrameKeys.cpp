@@ -42,8 +42,9 @@ QList<QKeySequence> Shortcuts(int nID)
 CFrameKeys::CFrameKeys(CMainFrame *frame) : QObject(frame), m_pFrame(frame)
 {
     setObjectName(QStringLiteral("CFrameKeys"));
-    for (QWidget *widget : {static_cast<QWidget *>(frame->GetActiveView()), static_cast<QWidget *>(frame->GetZoomBox()),
-                            static_cast<QWidget *>(frame->GetPageBox()), static_cast<QWidget *>(frame)}) {
+    for (QWidget *widget :
+         {static_cast<QWidget *>(frame->GetActiveView()), static_cast<QWidget *>(frame->GetZoomBox()),
+          static_cast<QWidget *>(frame->GetPageBox()), static_cast<QWidget *>(frame)}) {
         if (widget)
             widget->installEventFilter(this);
     }

@@ -25,7 +25,8 @@ CJobTape SumJobTape(const QString &strPageFileFormat, int nPageCount, int nOrien
     return job;
 }
 
-QString TapeUseToolTip(int nPageMm, int nPageDots, bool bSpoolDone, const CJobTape &job, int nDpi, int nCopies)
+QString TapeUseToolTip(int nPageMm, int nPageDots, bool bSpoolDone, const CJobTape &job, int nDpi,
+                       int nCopies)
 {
     const QString page = FormatResString(IDS_TAPE_PAGE_FORMAT, {nPageMm, nPageDots});
     QString whole;

@@ -20,4 +20,5 @@ CJobTape SumJobTape(const QString &strPageFileFormat, int nPageCount, int nOrien
 // nPageDots along the tape. Second line: the whole job, nCopies times the summed length, in mm and in
 // m, once the driver has reported that all pages exist; before that, that the pages are still being
 // made.
-QString TapeUseToolTip(int nPageMm, int nPageDots, bool bSpoolDone, const CJobTape &job, int nDpi, int nCopies);
+QString TapeUseToolTip(int nPageMm, int nPageDots, bool bSpoolDone, const CJobTape &job, int nDpi,
+                       int nCopies);

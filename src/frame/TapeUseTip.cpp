@@ -26,7 +26,8 @@ void CTapeUseTip::Refresh()
         return;
     int nPageDots = 0;
     if (CChildView *view = m_pFrame->GetActiveView())
-        nPageDots = PageExtentAlongTape(view->m_image.GetWidth(), view->m_image.GetHeight(), theApp.m_nOrientation);
+        nPageDots =
+            PageExtentAlongTape(view->m_image.GetWidth(), view->m_image.GetHeight(), theApp.m_nOrientation);
     const bool bDone = m_pFrame->m_bSpoolDone != 0;
     // The sum is read once the pages are complete, and again only if the count changes afterwards.
     if (bDone && (!m_bSummed || m_nSummedCount != theApp.m_nPageCount)) {
@@ -34,7 +35,8 @@ void CTapeUseTip::Refresh()
         m_bSummed = true;
         m_nSummedCount = theApp.m_nPageCount;
     }
-    const QString tip = TapeUseToolTip(theApp.m_nTapeLengthMm, nPageDots, bDone, m_job, theApp.m_nDpi, theApp.m_nCopies);
+    const QString tip =
+        TapeUseToolTip(theApp.m_nTapeLengthMm, nPageDots, bDone, m_job, theApp.m_nDpi, theApp.m_nCopies);
     // The idle update asks every time; an unchanged tip is not set again.
     if (pane->toolTip() != tip)
         pane->setToolTip(tip);

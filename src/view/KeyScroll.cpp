@@ -2,8 +2,8 @@
 
 #include <QtCore/qnamespace.h>
 
-bool KeyScroll(int nKey, bool bHorzBar, bool bVertBar, const QSize &line, const QSize &page, const QPoint &pos,
-               const QSize &range, QSize &delta)
+bool KeyScroll(int nKey, bool bHorzBar, bool bVertBar, const QSize &line, const QSize &page,
+               const QPoint &pos, const QSize &range, QSize &delta)
 {
     const bool vertical = bVertBar || !bHorzBar;
     const auto along = [vertical](int d) { return vertical ? QSize(0, d) : QSize(d, 0); };

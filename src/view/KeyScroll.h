@@ -8,5 +8,5 @@
 // end of the range, on the axis the mouse wheel scrolls (vertical when its bar is shown, else
 // horizontal). The line and page steps are those of the current scroll layout; pos and range are
 // the scroll positions and their maxima. False for any other key (and then delta is untouched).
-bool KeyScroll(int nKey, bool bHorzBar, bool bVertBar, const QSize &line, const QSize &page, const QPoint &pos,
-               const QSize &range, QSize &delta);
+bool KeyScroll(int nKey, bool bHorzBar, bool bVertBar, const QSize &line, const QSize &page,
+               const QPoint &pos, const QSize &range, QSize &delta);

@@ -30,7 +30,7 @@ struct ViewState {
     double dScale = 1.0;      // s
     int nScreenDpiX = 96;     // Sx, Sy
     int nScreenDpiY = 96;
-    QPoint scroll;            // scroll positions in pixels
+    QPoint scroll; // scroll positions in pixels
 };
 
 // The page's rectangle in device pixels of the viewport, exactly where the view paints it: the

@@ -86,18 +86,25 @@ TEST_F(FrameAccessibilityTest, ToolbarItemsBoxesPanesAndViewHaveNames)
     for (const auto &[nID, name] : buttons) {
         EXPECT_EQ(Text(Button(nID), QAccessible::Name), QString::fromUtf16(name)) << nID;
     }
-    EXPECT_EQ(Text(ZoomBox()->lineEdit(), QAccessible::Name), QStringLiteral("拡大／縮小表示の倍率を指定します。"));
+    EXPECT_EQ(Text(ZoomBox()->lineEdit(), QAccessible::Name),
+              QStringLiteral("拡大／縮小表示の倍率を指定します。"));
     EXPECT_EQ(Text(PageBox(), QAccessible::Name), QStringLiteral("表示するページを入力します。"));
     // The shortcut is in the description (the tooltip).
-    EXPECT_EQ(Text(PageBox(), QAccessible::Description), QStringLiteral("表示するページを入力します。 (Ctrl+L)"));
+    EXPECT_EQ(Text(PageBox(), QAccessible::Description),
+              QStringLiteral("表示するページを入力します。 (Ctrl+L)"));
 
     // A pane's name is its whole text, so the value is read; the label is its description.
-    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_PAGE), QAccessible::Name), QStringLiteral("表示ページ : 1/5"));
-    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_PAGE), QAccessible::Description), QStringLiteral("表示ページ"));
+    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_PAGE), QAccessible::Name),
+              QStringLiteral("表示ページ : 1/5"));
+    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_PAGE), QAccessible::Description),
+              QStringLiteral("表示ページ"));
     EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_COPIES), QAccessible::Name), QStringLiteral("印刷部数 : 3"));
-    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_COPIES), QAccessible::Description), QStringLiteral("印刷部数"));
-    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_TAPEWIDTH), QAccessible::Name), QStringLiteral("テープ幅 : 24mm"));
-    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_TAPELENGTH), QAccessible::Name), QStringLiteral("テープ長 : 70mm"));
+    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_COPIES), QAccessible::Description),
+              QStringLiteral("印刷部数"));
+    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_TAPEWIDTH), QAccessible::Name),
+              QStringLiteral("テープ幅 : 24mm"));
+    EXPECT_EQ(Text(m_frame->GetPane(ID_INDICATOR_TAPELENGTH), QAccessible::Name),
+              QStringLiteral("テープ長 : 70mm"));
 
     EXPECT_EQ(Text(View(), QAccessible::Name), QStringLiteral("表示中のページ"));
     EXPECT_EQ(Text(View(), QAccessible::Description), QStringLiteral("表示ページ : 1/5"));
@@ -115,9 +122,10 @@ TEST_F(FrameAccessibilityTest, NamedControlsAreInTheTree)
             walk(iface->child(i), depth + 1);
     };
     walk(QAccessible::queryAccessibleInterface(m_frame.get()), 0);
-    for (const char16_t *name : {u"印刷を開始します。", u"拡大／縮小表示の倍率を指定します。", u"前のページを表示します。",
-                                 u"表示するページを入力します。", u"次のページを表示します。", u"印刷を中止します。",
-                                 u"表示中のページ", u"表示ページ : 1/5", u"テープ長 : 70mm"})
+    for (const char16_t *name :
+         {u"印刷を開始します。", u"拡大／縮小表示の倍率を指定します。", u"前のページを表示します。",
+          u"表示するページを入力します。", u"次のページを表示します。", u"印刷を中止します。",
+          u"表示中のページ", u"表示ページ : 1/5", u"テープ長 : 70mm"})
         EXPECT_TRUE(names.contains(QString::fromUtf16(name))) << QString::fromUtf16(name).toStdString();
 }
 
@@ -161,7 +169,8 @@ TEST_F(FrameAccessibilityTest, ZoomChangesAreAnnouncedWithTheBoxText)
     ZoomBox()->showPopup();
     RunIdle();
     QAbstractItemView *list = ZoomBox()->view();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(ZoomBox()->model()->index(9, 0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(ZoomBox()->model()->index(9, 0)).center());
     RunIdle();
     EXPECT_TRUE(SawValue(ZoomBox(), QStringLiteral("ﾗﾍﾞﾙ全体を表示")));
     // A refused zoom changes nothing and announces nothing.

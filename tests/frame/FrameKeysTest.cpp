@@ -69,7 +69,8 @@ TEST_P(WindowKeysTest, PageAndZoomKeysFromEveryFocus)
     EXPECT_TRUE(m_boxes.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Focus, WindowKeysTest, ::testing::Values(Focus::View, Focus::ZoomBox, Focus::PageBox));
+INSTANTIATE_TEST_SUITE_P(Focus, WindowKeysTest,
+                         ::testing::Values(Focus::View, Focus::ZoomBox, Focus::PageBox));
 
 // At the ends the commands are disabled: the keys do nothing and show no message.
 TEST_F(FrameKeysTest, PageKeysAtTheEndsDoNothing)
@@ -105,7 +106,8 @@ TEST_F(FrameKeysTest, ZoomKeysAtTheEndsAndFromATypedZoom)
 
 TEST_F(FrameKeysTest, CtrlLAndF6FocusThePageBoxWithItsTextSelected)
 {
-    for (const auto &[key, mods] : {std::pair{Qt::Key_L, Qt::ControlModifier}, std::pair{Qt::Key_F6, Qt::NoModifier}}) {
+    for (const auto &[key, mods] :
+         {std::pair{Qt::Key_L, Qt::ControlModifier}, std::pair{Qt::Key_F6, Qt::NoModifier}}) {
         FocusOn(Focus::View);
         Press(key, mods);
         ASSERT_EQ(QApplication::focusWidget(), PageBox());

@@ -94,8 +94,7 @@ TEST_F(LoupeTest, MiddleButtonShowsTheDotsUnderThePointer)
     EXPECT_EQ(Loupe()->HasGrid(), Loupe()->GetMagnification() >= 8);
     EXPECT_EQ(Loupe()->GetDotsAcross() % 2, 1);
     ExpectCellsMatch(view, pointer);
-    EXPECT_TRUE(View()->m_image.Image().pixel(Loupe()->GetCentreDot()) ==
-                view.pixel(pointer));
+    EXPECT_TRUE(View()->m_image.Image().pixel(Loupe()->GetCentreDot()) == view.pixel(pointer));
 
     // The lens follows the pointer.
     const QPoint moved = pointer + QPoint(25, -7);
@@ -195,7 +194,8 @@ TEST_F(LoupeAt360Test, EveryCellIsOneDotOfThePage)
             for (int i = 0; i < loupe->GetDotsAcross(); ++i) {
                 const QPoint dot = centre + QPoint(i - half, j - half);
                 const QRgb expected = page.valid(dot) ? page.pixel(dot) & 0xFFFFFF : kGrey & 0xFFFFFF;
-                ASSERT_EQ(lens.pixel(i * mag + mag / 2, j * mag + mag / 2) & 0xFFFFFF, expected) << i << "," << j;
+                ASSERT_EQ(lens.pixel(i * mag + mag / 2, j * mag + mag / 2) & 0xFFFFFF, expected)
+                    << i << "," << j;
             }
         }
         QTest::mouseRelease(viewport, Qt::MiddleButton, {}, pointer);

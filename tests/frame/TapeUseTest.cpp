@@ -70,9 +70,11 @@ TEST(TapeUseTextTest, Lines)
               QStringLiteral("このページ : 0 mm（0 ドット）\nジョブ全体 : ページ 3 の長さを読み取れません"));
     job.nFailedPage = 0;
     EXPECT_EQ(TapeUseToolTip(100, 1417, true, job, 360, -2),
-              QStringLiteral("このページ : 100 mm（1417 ドット）\nジョブ全体 : 部数または解像度が正しくありません"));
+              QStringLiteral(
+                  "このページ : 100 mm（1417 ドット）\nジョブ全体 : 部数または解像度が正しくありません"));
     EXPECT_EQ(TapeUseToolTip(100, 1417, true, job, 0, 1),
-              QStringLiteral("このページ : 100 mm（1417 ドット）\nジョブ全体 : 部数または解像度が正しくありません"));
+              QStringLiteral(
+                  "このページ : 100 mm（1417 ドット）\nジョブ全体 : 部数または解像度が正しくありません"));
 }
 
 } // namespace

@@ -21,17 +21,20 @@ protected:
 
 TEST_F(TapeUseTipTest, PageLengthThenTheJobOnceComplete)
 {
-    EXPECT_EQ(Pane()->toolTip(), QStringLiteral("このページ : 70 mm（992 ドット）\nジョブ全体 : ページの作成中です"));
+    EXPECT_EQ(Pane()->toolTip(),
+              QStringLiteral("このページ : 70 mm（992 ドット）\nジョブ全体 : ページの作成中です"));
     m_frame->OnPreviewPages(5, 1);
     RunIdle();
-    EXPECT_EQ(Pane()->toolTip(), QStringLiteral("このページ : 70 mm（992 ドット）\nジョブ全体（3 部）: 1410 mm（1.41 m）"));
+    EXPECT_EQ(Pane()->toolTip(),
+              QStringLiteral("このページ : 70 mm（992 ドット）\nジョブ全体（3 部）: 1410 mm（1.41 m）"));
     EXPECT_EQ(PaneText(ID_INDICATOR_TAPELENGTH), QStringLiteral("テープ長 : 70mm"));
     EXPECT_EQ(theApp.m_nTapeLengthMm, 70);
 
     LeaveToView();
     QTest::keyClick(View(), Qt::Key_PageDown, Qt::ControlModifier);
     RunIdle();
-    EXPECT_EQ(Pane()->toolTip(), QStringLiteral("このページ : 100 mm（1417 ドット）\nジョブ全体（3 部）: 1410 mm（1.41 m）"));
+    EXPECT_EQ(Pane()->toolTip(),
+              QStringLiteral("このページ : 100 mm（1417 ドット）\nジョブ全体（3 部）: 1410 mm（1.41 m）"));
     EXPECT_EQ(PaneText(ID_INDICATOR_TAPELENGTH), QStringLiteral("テープ長 : 100 mm"));
     EXPECT_EQ(theApp.m_nTapeLengthMm, 100);
 

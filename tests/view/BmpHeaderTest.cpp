@@ -9,8 +9,8 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QSize>
 #include <QFile>
+#include <QSize>
 #include <QTemporaryDir>
 
 #include <ostream>

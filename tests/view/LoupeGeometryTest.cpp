@@ -1,7 +1,7 @@
 // The loupe's arithmetic against the worked job (360 dpi, 24 mm tape across the screen, a page of
 // 1417 x 340 dots, an 800 x 500 client area on a 96-dpi screen), and the view's scrolling keys.
-#include "view/KeyScroll.h"
 #include "view/LoupeGeometry.h"
+#include "view/KeyScroll.h"
 
 #include <gtest/gtest.h>
 
@@ -114,10 +114,11 @@ TEST_P(MagnificationTest, WholeAndAtLeastFour)
 // 252 / 21 = 12 pixels per dot on a full lens; never below 4, at least twice what the view shows,
 // at most 64.
 INSTANTIATE_TEST_SUITE_P(Cases, MagnificationTest,
-                         ::testing::Values(MagnificationCase{252, 96.0 / 360.0, 12}, MagnificationCase{252, 1.6, 12},
-                                           MagnificationCase{252, 7.0, 14}, MagnificationCase{504, 0.5, 24},
-                                           MagnificationCase{120, 0.3, 5}, MagnificationCase{80, 0.3, 4},
-                                           MagnificationCase{0, 0.0, 4}, MagnificationCase{252, 40.0, 64},
+                         ::testing::Values(MagnificationCase{252, 96.0 / 360.0, 12},
+                                           MagnificationCase{252, 1.6, 12}, MagnificationCase{252, 7.0, 14},
+                                           MagnificationCase{504, 0.5, 24}, MagnificationCase{120, 0.3, 5},
+                                           MagnificationCase{80, 0.3, 4}, MagnificationCase{0, 0.0, 4},
+                                           MagnificationCase{252, 40.0, 64},
                                            MagnificationCase{252, 1e12, 64}));
 
 TEST(LoupeGeometryTest, LensStaysInsideTheViewport)
@@ -158,21 +159,23 @@ TEST_P(KeyScrollTest, Delta)
 {
     const KeyCase &c = GetParam();
     QSize delta(-999, -999);
-    ASSERT_TRUE(KeyScroll(c.nKey, c.bHorz, c.bVert, QSize(11, 5), QSize(112, 54), QPoint(40, 30), QSize(300, 200), delta));
+    ASSERT_TRUE(KeyScroll(c.nKey, c.bHorz, c.bVert, QSize(11, 5), QSize(112, 54), QPoint(40, 30),
+                          QSize(300, 200), delta));
     EXPECT_EQ(delta, c.delta);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, KeyScrollTest,
-    ::testing::Values(KeyCase{Qt::Key_Down, true, true, {0, 5}}, KeyCase{Qt::Key_Up, true, true, {0, -5}},
-                      KeyCase{Qt::Key_Right, true, true, {11, 0}}, KeyCase{Qt::Key_Left, true, true, {-11, 0}},
-                      KeyCase{Qt::Key_PageDown, true, true, {0, 54}}, KeyCase{Qt::Key_PageUp, true, true, {0, -54}},
-                      KeyCase{Qt::Key_Home, true, true, {0, -30}}, KeyCase{Qt::Key_End, true, true, {0, 170}},
-                      // Only a horizontal bar: the page keys go across, like the wheel.
-                      KeyCase{Qt::Key_PageDown, true, false, {112, 0}}, KeyCase{Qt::Key_PageUp, true, false, {-112, 0}},
-                      KeyCase{Qt::Key_Home, true, false, {-40, 0}}, KeyCase{Qt::Key_End, true, false, {260, 0}},
-                      KeyCase{Qt::Key_Down, true, false, {0, 5}}, KeyCase{Qt::Key_PageDown, false, true, {0, 54}},
-                      KeyCase{Qt::Key_PageDown, false, false, {0, 54}}));
+    ::testing::Values(
+        KeyCase{Qt::Key_Down, true, true, {0, 5}}, KeyCase{Qt::Key_Up, true, true, {0, -5}},
+        KeyCase{Qt::Key_Right, true, true, {11, 0}}, KeyCase{Qt::Key_Left, true, true, {-11, 0}},
+        KeyCase{Qt::Key_PageDown, true, true, {0, 54}}, KeyCase{Qt::Key_PageUp, true, true, {0, -54}},
+        KeyCase{Qt::Key_Home, true, true, {0, -30}}, KeyCase{Qt::Key_End, true, true, {0, 170}},
+        // Only a horizontal bar: the page keys go across, like the wheel.
+        KeyCase{Qt::Key_PageDown, true, false, {112, 0}}, KeyCase{Qt::Key_PageUp, true, false, {-112, 0}},
+        KeyCase{Qt::Key_Home, true, false, {-40, 0}}, KeyCase{Qt::Key_End, true, false, {260, 0}},
+        KeyCase{Qt::Key_Down, true, false, {0, 5}}, KeyCase{Qt::Key_PageDown, false, true, {0, 54}},
+        KeyCase{Qt::Key_PageDown, false, false, {0, 54}}));
 
 TEST(KeyScrollOtherTest, OtherKeysAreNotScrolling)
 {
