@@ -51,7 +51,8 @@ protected:
     {
         QPainter painter(viewport());
         painter.fillRect(viewport()->rect(), QColor(224, 224, 224));
-        QRect target(QPoint(0, 0), m_page.size().scaled(qMax(1, m_page.width() / 2), qMax(1, m_page.height() / 2), Qt::KeepAspectRatio));
+        QRect target(QPoint(0, 0), m_page.size().scaled(qMax(1, m_page.width() / 2),
+                                                        qMax(1, m_page.height() / 2), Qt::KeepAspectRatio));
         target.moveCenter(viewport()->rect().center());
         painter.drawImage(target, m_page);
     }
@@ -73,8 +74,9 @@ int main(int argc, char **argv)
             g_fd = argument.mid(6).toInt(nullptr, 16);
     }
     const QSettings job(ini, QSettings::IniFormat);
-    const QString page = job.value(QStringLiteral("BMPFILE/FilePath")).toString()
-                         + job.value(QStringLiteral("BMPFILE/FileName")).toString() + QStringLiteral("_00001.bmp");
+    const QString page = job.value(QStringLiteral("BMPFILE/FilePath")).toString() +
+                         job.value(QStringLiteral("BMPFILE/FileName")).toString() +
+                         QStringLiteral("_00001.bmp");
 
     QMainWindow window;
     window.setWindowTitle(LoadResString(AFX_IDS_APP_TITLE));
@@ -111,7 +113,8 @@ int main(int argc, char **argv)
             DriverFrame frame;
             if (n <= 0)
                 window.close();
-            else if (DecodeDriverFrame(bytes, static_cast<std::size_t>(n), frame) && frame.message == WM_PREVIEW_CLOSE)
+            else if (DecodeDriverFrame(bytes, static_cast<std::size_t>(n), frame) &&
+                     frame.message == WM_PREVIEW_CLOSE)
                 window.close();
         });
     }

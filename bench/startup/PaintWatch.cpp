@@ -28,7 +28,8 @@ long WindowPid(Display *display, Window window, Atom pidAtom)
     unsigned char *data = nullptr;
     long pid = -1;
     if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
-                           &data) == Success && data && count == 1 && format == 32)
+                           &data) == Success &&
+        data && count == 1 && format == 32)
         pid = static_cast<long>(*reinterpret_cast<unsigned long *>(data));
     if (data)
         XFree(data);
@@ -44,8 +45,9 @@ Window FindWindow(Display *display, long pid, Atom pidAtom)
         return 0;
     for (unsigned i = 0; i < count && !found; ++i) {
         XWindowAttributes attributes;
-        if (WindowPid(display, children[i], pidAtom) == pid && XGetWindowAttributes(display, children[i], &attributes)
-            && attributes.map_state == IsViewable && attributes.width > 100)
+        if (WindowPid(display, children[i], pidAtom) == pid &&
+            XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
+            attributes.width > 100)
             found = children[i];
     }
     if (children)

@@ -149,7 +149,8 @@ void CMainFrame::closeEvent(QCloseEvent *event)
     // The close box or Alt+F4 through the window manager: ask as the cancel button does. The question
     // runs from the event loop, not inside this close event, so that an accepted answer can close.
     event->ignore();
-    QMetaObject::invokeMethod(this, [this] { OnSysCommand(SC_CLOSE, 0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnSysCommand(SC_CLOSE, 0); }, Qt::QueuedConnection);
 }
 
 bool CMainFrame::MayDecide() const
@@ -191,5 +192,5 @@ void CMainFrame::CloseFrame()
 void CMainFrame::RefreshPagePane()
 {
     SetPaneText(ID_INDICATOR_PAGE, FormatResString(IDS_PANE_PAGE_FORMAT, {LoadResString(ID_INDICATOR_PAGE),
-                                                                         m_nCurPage, theApp.m_nPageCount}));
+                                                                          m_nCurPage, theApp.m_nPageCount}));
 }

@@ -58,11 +58,11 @@ QString CAtSpiClient::AppBus(pid_t pid)
 {
     const QList<AccessibleNode> apps = Children(QStringLiteral("org.a11y.atspi.Registry"), kRootPath);
     for (const AccessibleNode &app : apps) {
-        const QDBusMessage reply = Call(m_bus, QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                        QStringLiteral("org.freedesktop.DBus"),
-                                        QStringLiteral("GetConnectionUnixProcessID"), {app.bus});
-        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
-            && reply.arguments().at(0).toUInt() == static_cast<uint>(pid))
+        const QDBusMessage reply = Call(
+            m_bus, QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"), {app.bus});
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+            reply.arguments().at(0).toUInt() == static_cast<uint>(pid))
             return app.bus;
     }
     return {};
@@ -79,8 +79,9 @@ QList<AccessibleNode> CAtSpiClient::Tree(pid_t pid)
         window.window = window.path;
     while (!pending.isEmpty() && nodes.size() < 2000) {
         AccessibleNode node = pending.takeFirst();
-        const QDBusMessage name = Call(m_bus, node.bus, node.path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                       QStringLiteral("Get"), {kAccessible, QStringLiteral("Name")});
+        const QDBusMessage name =
+            Call(m_bus, node.bus, node.path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                 QStringLiteral("Get"), {kAccessible, QStringLiteral("Name")});
         if (name.type() == QDBusMessage::ReplyMessage && !name.arguments().isEmpty())
             node.name = name.arguments().at(0).value<QDBusVariant>().variant().toString();
         const QDBusMessage role = Call(m_bus, node.bus, node.path, kAccessible, QStringLiteral("GetRole"));
@@ -95,8 +96,8 @@ QList<AccessibleNode> CAtSpiClient::Tree(pid_t pid)
     return nodes;
 }
 
-bool CAtSpiClient::WaitFor(pid_t pid, const std::function<bool(const AccessibleNode &)> &match, AccessibleNode &found,
-                           int nMs)
+bool CAtSpiClient::WaitFor(pid_t pid, const std::function<bool(const AccessibleNode &)> &match,
+                           AccessibleNode &found, int nMs)
 {
     QDeadlineTimer deadline(nMs);
     do {

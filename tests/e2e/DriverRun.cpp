@@ -11,9 +11,10 @@ CDriverRun::CDriverRun(const QStringList &options)
 {
     m_process.setProcessEnvironment(CXSession::Instance().Environment());
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-driver"),
-                    QStringList{QStringLiteral("--preview"), QStringLiteral(CORVANE_BINARY_DIR "/corvane-preview")}
-                        + options);
+    m_process.start(
+        QStringLiteral(CORVANE_BINARY_DIR "/corvane-driver"),
+        QStringList{QStringLiteral("--preview"), QStringLiteral(CORVANE_BINARY_DIR "/corvane-preview")} +
+            options);
     m_process.waitForStarted(5000);
 }
 

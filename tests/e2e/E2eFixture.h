@@ -56,7 +56,10 @@ protected:
     {
         AccessibleNode node;
         const QString label = ResTooltipLabel(nID);
-        if (!m_atspi->WaitFor(pid, [&](const AccessibleNode &n) { return n.name == label && n.role == ATSPI_ROLE_PUSH_BUTTON; }, node))
+        if (!m_atspi->WaitFor(
+                pid,
+                [&](const AccessibleNode &n) { return n.name == label && n.role == ATSPI_ROLE_PUSH_BUTTON; },
+                node))
             return false;
         return Click(node);
     }
@@ -65,28 +68,41 @@ protected:
     bool AnswerBox(pid_t pid, const QString &text, const QStringList &buttonNames, int nMs = 10000)
     {
         AccessibleNode label;
-        if (!m_atspi->WaitFor(pid, [&](const AccessibleNode &n) { return n.name == text; }, label, nMs))
+        if (!m_atspi->WaitFor(
+                pid, [&](const AccessibleNode &n) { return n.name == text; }, label, nMs))
             return false;
         // Pressed again while the box is still there: a press that came before the box could take input
         // is lost.
         for (int attempt = 0; attempt < 4; ++attempt) {
             AccessibleNode button;
-            if (!m_atspi->WaitFor(pid, [&](const AccessibleNode &n) {
-                    return n.window == label.window && n.role == ATSPI_ROLE_PUSH_BUTTON
-                           && buttonNames.contains(n.name, Qt::CaseInsensitive);
-                }, button, 3000))
+            if (!m_atspi->WaitFor(
+                    pid,
+                    [&](const AccessibleNode &n) {
+                        return n.window == label.window && n.role == ATSPI_ROLE_PUSH_BUTTON &&
+                               buttonNames.contains(n.name, Qt::CaseInsensitive);
+                    },
+                    button, 3000))
                 return attempt > 0; // gone after the last press
             if (!Click(button))
                 return false;
             QThread::msleep(200);
             const QList<AccessibleNode> nodes = m_atspi->Tree(pid);
-            if (std::none_of(nodes.begin(), nodes.end(), [&](const AccessibleNode &n) { return n.path == label.path; }))
+            if (std::none_of(nodes.begin(), nodes.end(),
+                             [&](const AccessibleNode &n) { return n.path == label.path; }))
                 return true;
         }
         return false;
     }
-    bool AnswerYes(pid_t pid, const QString &text) { return AnswerBox(pid, text, {QStringLiteral("Yes"), QStringLiteral("はい"), QStringLiteral("はい(Y)")}); }
-    bool AnswerNo(pid_t pid, const QString &text) { return AnswerBox(pid, text, {QStringLiteral("No"), QStringLiteral("いいえ"), QStringLiteral("いいえ(N)")}); }
+    bool AnswerYes(pid_t pid, const QString &text)
+    {
+        return AnswerBox(pid, text,
+                         {QStringLiteral("Yes"), QStringLiteral("はい"), QStringLiteral("はい(Y)")});
+    }
+    bool AnswerNo(pid_t pid, const QString &text)
+    {
+        return AnswerBox(pid, text,
+                         {QStringLiteral("No"), QStringLiteral("いいえ"), QStringLiteral("いいえ(N)")});
+    }
     bool AnswerOk(pid_t pid, const QString &text) { return AnswerBox(pid, text, {QStringLiteral("OK")}); }
 
     // The page pane's text once it reads expected (waits up to nMs); else what it last read.
@@ -94,9 +110,11 @@ protected:
     {
         AccessibleNode node;
         const QString label = LoadResString(ID_INDICATOR_PAGE);
-        if (m_atspi->WaitFor(pid, [&](const AccessibleNode &n) { return n.name == expected; }, node, nMs))
+        if (m_atspi->WaitFor(
+                pid, [&](const AccessibleNode &n) { return n.name == expected; }, node, nMs))
             return node.name;
-        m_atspi->WaitFor(pid, [&](const AccessibleNode &n) { return n.name.startsWith(label); }, node, 100);
+        m_atspi->WaitFor(
+            pid, [&](const AccessibleNode &n) { return n.name.startsWith(label); }, node, 100);
         return node.name;
     }
 
@@ -104,7 +122,8 @@ protected:
     {
         AccessibleNode node;
         const QString label = ResTooltipLabel(ID_FILE_PRINT);
-        return m_atspi->WaitFor(pid, [&](const AccessibleNode &n) { return n.name == label; }, node, 15000);
+        return m_atspi->WaitFor(
+            pid, [&](const AccessibleNode &n) { return n.name == label; }, node, 15000);
     }
 
     // What the accessibility bus shows of the preview, for failure messages.

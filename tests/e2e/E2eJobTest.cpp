@@ -21,7 +21,8 @@ QString DriverError(int nNumber)
 quint64 WindowId(CDriverRun &run)
 {
     QRegularExpressionMatch match;
-    if (!run.WaitForLine(QStringLiteral("^<- post WM_PREVIEW_OPENED serial=1 wParam=0x([0-9a-f]+)"), 15000, &match))
+    if (!run.WaitForLine(QStringLiteral("^<- post WM_PREVIEW_OPENED serial=1 wParam=0x([0-9a-f]+)"), 15000,
+                         &match))
         return 0;
     return match.captured(1).toULongLong(nullptr, 16);
 }
@@ -96,8 +97,9 @@ TEST_F(E2eJobTest, AltF4AsksThenCancels)
     const pid_t pid = run.PreviewPid();
     const quint64 window = WindowId(run);
     ASSERT_TRUE(WaitForWindow(pid));
-    ASSERT_EQ(RunInSession(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                                                       QString::number(window)}), 0);
+    ASSERT_EQ(RunInSession(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"),
+                                                       QStringLiteral("--sync"), QString::number(window)}),
+              0);
     ASSERT_EQ(RunInSession(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
     ASSERT_TRUE(AnswerYes(pid, kCancelQuestion())) << run.Output().toStdString() << Dump(pid);
     EXPECT_EQ(run.Finish(), 1) << run.Output().toStdString();
@@ -113,13 +115,13 @@ void PrintTo(const DriverCloseCase &c, std::ostream *out)
     *out << c.name;
 }
 
-
 class E2eDriverCloseTest : public E2eFixture, public ::testing::WithParamInterface<DriverCloseCase> {};
 
 TEST_P(E2eDriverCloseTest, ClosesWithoutResultAndDeletesTheJob)
 {
-    CDriverRun run(QStringList{QStringLiteral("--no-reports"), QStringLiteral("--pages"), QStringLiteral("3")}
-                   + GetParam().options);
+    CDriverRun run(
+        QStringList{QStringLiteral("--no-reports"), QStringLiteral("--pages"), QStringLiteral("3")} +
+        GetParam().options);
     EXPECT_EQ(run.Finish(), 2) << run.Output().toStdString();
     EXPECT_FALSE(run.HasLine(QStringLiteral("WM_PREVIEW_RESULT")));
     EXPECT_FALSE(run.HasLine(QStringLiteral("-> post WM_PREVIEW_PAGES")));
@@ -130,12 +132,15 @@ TEST_P(E2eDriverCloseTest, ClosesWithoutResultAndDeletesTheJob)
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, E2eDriverCloseTest,
-    ::testing::Values(DriverCloseCase{"PostedAfterOpened", {QStringLiteral("--close-after"), QStringLiteral("0")}},
+    ::testing::Values(DriverCloseCase{"PostedAfterOpened",
+                                      {QStringLiteral("--close-after"), QStringLiteral("0")}},
                       DriverCloseCase{"SentAfterOpened",
-                                      {QStringLiteral("--close-after"), QStringLiteral("100"), QStringLiteral("--send-close")}},
+                                      {QStringLiteral("--close-after"), QStringLiteral("100"),
+                                       QStringLiteral("--send-close")}},
                       DriverCloseCase{"PostedBeforeTheWindowExists", {QStringLiteral("--close-at-start")}},
-                      DriverCloseCase{"OnAStream", {QStringLiteral("--close-after"), QStringLiteral("100"),
-                                                    QStringLiteral("--stream")}}),
+                      DriverCloseCase{"OnAStream",
+                                      {QStringLiteral("--close-after"), QStringLiteral("100"),
+                                       QStringLiteral("--stream")}}),
     [](const auto &param) { return std::string(param.param.name); });
 
 TEST_F(E2eJobTest, SentCloseIsAnsweredBeforeTheEnd)
@@ -158,7 +163,8 @@ TEST_F(E2eJobTest, SentCloseIsAnsweredBeforeTheEnd)
 TEST_F(E2eJobTest, PageReportsFollowedUntilCompletion)
 {
     CDriverRun run({QStringLiteral("--pages"), QStringLiteral("9"), QStringLiteral("--reports"),
-                    QStringLiteral("3:0,5:0,6:1,9:1"), QStringLiteral("--report-delay"), QStringLiteral("100")});
+                    QStringLiteral("3:0,5:0,6:1,9:1"), QStringLiteral("--report-delay"),
+                    QStringLiteral("100")});
     const pid_t pid = run.PreviewPid();
     ASSERT_TRUE(WaitForWindow(pid));
     ASSERT_TRUE(run.WaitForLine(QStringLiteral("^-> post WM_PREVIEW_PAGES serial=4 wParam=9 lParam=1")));
@@ -166,7 +172,8 @@ TEST_F(E2eJobTest, PageReportsFollowedUntilCompletion)
     EXPECT_EQ(WaitForPagePane(pid, expected), QStringLiteral("表示ページ : 1/6"));
     // The next-page button follows the count.
     AccessibleNode next;
-    ASSERT_TRUE(m_atspi->WaitFor(pid, [](const AccessibleNode &n) { return n.name == ResTooltipLabel(ID_PAGE_NEXT); }, next));
+    ASSERT_TRUE(m_atspi->WaitFor(
+        pid, [](const AccessibleNode &n) { return n.name == ResTooltipLabel(ID_PAGE_NEXT); }, next));
     EXPECT_TRUE(m_atspi->HasState(next, ATSPI_STATE_ENABLED));
     ASSERT_TRUE(ClickCommand(pid, ID_FILE_PRINT));
     EXPECT_EQ(run.Finish(), 0) << run.Output().toStdString();

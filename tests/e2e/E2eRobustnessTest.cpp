@@ -70,7 +70,8 @@ TEST_F(E2eRobustnessTest, SigtermDuringTheQuestionClosesWithoutResult)
     ASSERT_TRUE(WaitForWindow(pid));
     ASSERT_TRUE(ClickCommand(pid, ID_APP_EXIT));
     AccessibleNode question;
-    ASSERT_TRUE(m_atspi->WaitFor(pid, [](const AccessibleNode &n) { return n.name == LoadResString(IDS_CONFIRM_CANCEL); }, question));
+    ASSERT_TRUE(m_atspi->WaitFor(
+        pid, [](const AccessibleNode &n) { return n.name == LoadResString(IDS_CONFIRM_CANCEL); }, question));
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     EXPECT_EQ(run.Finish(), 2) << run.Output().toStdString();
     EXPECT_FALSE(run.HasLine(QStringLiteral("WM_PREVIEW_RESULT")));
@@ -79,7 +80,8 @@ TEST_F(E2eRobustnessTest, SigtermDuringTheQuestionClosesWithoutResult)
 
 TEST_F(E2eRobustnessTest, SigtermWhileTheResultWaitsEndsTheWait)
 {
-    CDriverRun run({QStringLiteral("--no-reports"), QStringLiteral("--result"), QStringLiteral("delay:4000")});
+    CDriverRun run(
+        {QStringLiteral("--no-reports"), QStringLiteral("--result"), QStringLiteral("delay:4000")});
     const pid_t pid = run.PreviewPid();
     ASSERT_TRUE(WaitForWindow(pid));
     ASSERT_TRUE(ClickCommand(pid, ID_FILE_PRINT));
@@ -105,9 +107,9 @@ TEST_F(E2eRobustnessTest, RefusedEndNotificationShows239AndExitsZero)
 struct StartCase {
     const char *name;
     QStringList options;
-    int message;     // 808 or 803
-    int number;      // with 803
-    bool pagesGone;  // the exit deletes the pages (FileName was read)
+    int message;    // 808 or 803
+    int number;     // with 803
+    bool pagesGone; // the exit deletes the pages (FileName was read)
 };
 // Test names stay short in listings.
 void PrintTo(const StartCase &c, std::ostream *out)
@@ -115,16 +117,15 @@ void PrintTo(const StartCase &c, std::ostream *out)
     *out << c.name;
 }
 
-
 class E2eFailedStartTest : public E2eFixture, public ::testing::WithParamInterface<StartCase> {};
 
 TEST_P(E2eFailedStartTest, MessageAndWhatIsLeft)
 {
     const StartCase &c = GetParam();
     QTemporaryDir dir;
-    CDriverRun run(QStringList{QStringLiteral("--pages"), QStringLiteral("3"), QStringLiteral("--dir"), dir.path(),
-                               QStringLiteral("--keep-files")}
-                   + c.options);
+    CDriverRun run(QStringList{QStringLiteral("--pages"), QStringLiteral("3"), QStringLiteral("--dir"),
+                               dir.path(), QStringLiteral("--keep-files")} +
+                   c.options);
     const pid_t pid = run.PreviewPid();
     const QString text = c.message == IDS_ERR_JOB_FILE ? FormatResString(IDS_ERR_JOB_FILE, {c.number})
                                                        : LoadResString(IDS_ERR_NOT_FROM_DRIVER);
@@ -134,7 +135,8 @@ TEST_P(E2eFailedStartTest, MessageAndWhatIsLeft)
     EXPECT_FALSE(run.HasLine(QStringLiteral("WM_PREVIEW_")));
     const QStringList pages = {QStringLiteral("label_00001.bmp"), QStringLiteral("label_00002.bmp"),
                                QStringLiteral("label_00003.bmp")};
-    const QStringList expected = QStringList{QStringLiteral("label.ini")} + (c.pagesGone ? QStringList() : pages);
+    const QStringList expected =
+        QStringList{QStringLiteral("label.ini")} + (c.pagesGone ? QStringList() : pages);
     EXPECT_EQ(FilesIn(dir.path()), expected);
 }
 
@@ -142,14 +144,26 @@ INSTANTIATE_TEST_SUITE_P(
     Starts, E2eFailedStartTest,
     ::testing::Values(StartCase{"NoIni", {QStringLiteral("--no-ini")}, IDS_ERR_NOT_FROM_DRIVER, 0, false},
                       StartCase{"NoHwnd", {QStringLiteral("--no-hwnd")}, IDS_ERR_NOT_FROM_DRIVER, 0, false},
-                      StartCase{"NoTapeWidth", {QStringLiteral("--omit-key"), QStringLiteral("MaxTapeWidth")},
-                                IDS_ERR_JOB_FILE, 267, false},
-                      StartCase{"NoFileName", {QStringLiteral("--omit-key"), QStringLiteral("FileName")},
-                                IDS_ERR_JOB_FILE, 294, false},
-                      StartCase{"NoCopies", {QStringLiteral("--omit-key"), QStringLiteral("Copies")},
-                                IDS_ERR_JOB_FILE, 305, true},
-                      StartCase{"NoOrientation", {QStringLiteral("--omit-key"), QStringLiteral("Orientation")},
-                                IDS_ERR_JOB_FILE, 349, true}),
+                      StartCase{"NoTapeWidth",
+                                {QStringLiteral("--omit-key"), QStringLiteral("MaxTapeWidth")},
+                                IDS_ERR_JOB_FILE,
+                                267,
+                                false},
+                      StartCase{"NoFileName",
+                                {QStringLiteral("--omit-key"), QStringLiteral("FileName")},
+                                IDS_ERR_JOB_FILE,
+                                294,
+                                false},
+                      StartCase{"NoCopies",
+                                {QStringLiteral("--omit-key"), QStringLiteral("Copies")},
+                                IDS_ERR_JOB_FILE,
+                                305,
+                                true},
+                      StartCase{"NoOrientation",
+                                {QStringLiteral("--omit-key"), QStringLiteral("Orientation")},
+                                IDS_ERR_JOB_FILE,
+                                349,
+                                true}),
     [](const auto &param) { return std::string(param.param.name); });
 
 class E2eNoWindowHandleTest : public E2eFixture, public ::testing::WithParamInterface<const char *> {};
@@ -160,7 +174,8 @@ TEST_P(E2eNoWindowHandleTest, RunsAndNeverWritesToTheHandle)
     // reaches the driver, and nothing is written to the descriptor the handle names.
     QTemporaryDir scratch;
     const QString output = scratch.filePath(QStringLiteral("preview-output"));
-    CDriverRun run({QStringLiteral("--hwnd"), QString::fromLatin1(GetParam()), QStringLiteral("--preview-output"), output});
+    CDriverRun run({QStringLiteral("--hwnd"), QString::fromLatin1(GetParam()),
+                    QStringLiteral("--preview-output"), output});
     const pid_t pid = run.PreviewPid();
     ASSERT_TRUE(WaitForWindow(pid)) << run.Output().toStdString();
     ASSERT_TRUE(ClickCommand(pid, ID_FILE_PRINT));
@@ -170,15 +185,19 @@ TEST_P(E2eNoWindowHandleTest, RunsAndNeverWritesToTheHandle)
     QFile file(output);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray written = file.readAll();
-    EXPECT_FALSE(written.contains(QByteArray("\x01\x00\x00\x00\x01\x80\x00\x00", 8))) << "WM_PREVIEW_OPENED on stdout";
-    EXPECT_FALSE(written.contains(QByteArray("\x02\x00\x00\x00\x03\x80\x00\x00", 8))) << "WM_PREVIEW_RESULT on stdout";
-    EXPECT_FALSE(written.contains(QByteArray("\x02\x00\x00\x00\x05\x80\x00\x00", 8))) << "WM_PREVIEW_ENDED on stdout";
+    EXPECT_FALSE(written.contains(QByteArray("\x01\x00\x00\x00\x01\x80\x00\x00", 8)))
+        << "WM_PREVIEW_OPENED on stdout";
+    EXPECT_FALSE(written.contains(QByteArray("\x02\x00\x00\x00\x03\x80\x00\x00", 8)))
+        << "WM_PREVIEW_RESULT on stdout";
+    EXPECT_FALSE(written.contains(QByteArray("\x02\x00\x00\x00\x05\x80\x00\x00", 8)))
+        << "WM_PREVIEW_ENDED on stdout";
 }
 
 INSTANTIATE_TEST_SUITE_P(Handles, E2eNoWindowHandleTest, ::testing::Values("zz", "1", "0"),
                          [](const auto &param) {
-                             return std::string(param.param == std::string("1") ? "Stdout"
-                                                : param.param == std::string("0") ? "Zero" : "NotHex");
+                             return std::string(param.param == std::string("1")   ? "Stdout"
+                                                : param.param == std::string("0") ? "Zero"
+                                                                                  : "NotHex");
                          });
 
 struct GarbageCase {
@@ -191,7 +210,6 @@ void PrintTo(const GarbageCase &c, std::ostream *out)
     *out << c.name;
 }
 
-
 class E2eGarbageTest : public E2eFixture, public ::testing::WithParamInterface<GarbageCase> {};
 
 TEST_P(E2eGarbageTest, PreviewStaysResponsiveAndItsMemoryFlat)
@@ -199,7 +217,8 @@ TEST_P(E2eGarbageTest, PreviewStaysResponsiveAndItsMemoryFlat)
     CDriverRun run(QStringList{QStringLiteral("--no-reports")} + GetParam().options);
     const pid_t pid = run.PreviewPid();
     QRegularExpressionMatch first, second;
-    const QString done = QStringLiteral("^garbage round %1 done: probe answered in \\d+ ms, preview rss (\\d+) kB$");
+    const QString done =
+        QStringLiteral("^garbage round %1 done: probe answered in \\d+ ms, preview rss (\\d+) kB$");
     ASSERT_TRUE(run.WaitForLine(done.arg(1), 60000, &first)) << run.Output().toStdString();
     ASSERT_TRUE(run.WaitForLine(done.arg(2), 60000, &second)) << run.Output().toStdString();
     // The first round warms up whatever the toolkit allocates once; the second must not add to it.
@@ -215,11 +234,13 @@ TEST_P(E2eGarbageTest, PreviewStaysResponsiveAndItsMemoryFlat)
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, E2eGarbageTest,
-    ::testing::Values(GarbageCase{"RandomPackets", {QStringLiteral("--garbage"), QStringLiteral("random:3000")}},
-                      GarbageCase{"UnknownMessages", {QStringLiteral("--garbage"), QStringLiteral("unknown:3000")}},
-                      GarbageCase{"FloodOfPageReports", {QStringLiteral("--garbage"), QStringLiteral("flood:10000")}},
-                      GarbageCase{"FloodOnAStream",
-                                  {QStringLiteral("--garbage"), QStringLiteral("flood:10000"), QStringLiteral("--stream")}}),
+    ::testing::Values(
+        GarbageCase{"RandomPackets", {QStringLiteral("--garbage"), QStringLiteral("random:3000")}},
+        GarbageCase{"UnknownMessages", {QStringLiteral("--garbage"), QStringLiteral("unknown:3000")}},
+        GarbageCase{"FloodOfPageReports", {QStringLiteral("--garbage"), QStringLiteral("flood:10000")}},
+        GarbageCase{
+            "FloodOnAStream",
+            {QStringLiteral("--garbage"), QStringLiteral("flood:10000"), QStringLiteral("--stream")}}),
     [](const auto &param) { return std::string(param.param.name); });
 
 } // namespace

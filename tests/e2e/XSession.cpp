@@ -81,7 +81,8 @@ void CXSession::Start()
 {
     for (const char *program : {"Xvfb", "xdotool", "dbus-daemon"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty()) {
-            m_missing = QString::fromLatin1(program) + QStringLiteral(" is not installed (tools/setup.sh installs it)");
+            m_missing = QString::fromLatin1(program) +
+                        QStringLiteral(" is not installed (tools/setup.sh installs it)");
             return;
         }
     }
@@ -92,11 +93,12 @@ void CXSession::Start()
 
     // -displayfd: Xvfb picks a free display itself and writes its number.
     QString number;
-    m_xvfbPid = StartBackground(QStringLiteral("Xvfb"),
-                                {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                 QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                 QStringLiteral("tcp"), QStringLiteral("-noreset")},
-                                m_env, &number);
+    m_xvfbPid =
+        StartBackground(QStringLiteral("Xvfb"),
+                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                         QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                         QStringLiteral("tcp"), QStringLiteral("-noreset")},
+                        m_env, &number);
     if (m_xvfbPid < 0) {
         m_missing = QStringLiteral("Xvfb did not start");
         return;
@@ -105,10 +107,10 @@ void CXSession::Start()
     m_env.insert(QStringLiteral("DISPLAY"), m_display);
 
     QString address;
-    m_busPid = StartBackground(QStringLiteral("dbus-daemon"),
-                               {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                QStringLiteral("--print-address=1")},
-                               m_env, &address);
+    m_busPid = StartBackground(
+        QStringLiteral("dbus-daemon"),
+        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")}, m_env,
+        &address);
     if (m_busPid < 0) {
         m_missing = QStringLiteral("dbus-daemon did not start");
         return;
@@ -120,11 +122,12 @@ void CXSession::Start()
     QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("e2e-session"));
     QDBusInterface status(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                           QStringLiteral("org.freedesktop.DBus.Properties"), bus);
-    const QDBusMessage set = status.call(QStringLiteral("Set"), QStringLiteral("org.a11y.Status"),
-                                         QStringLiteral("IsEnabled"), QVariant::fromValue(QDBusVariant(true)));
+    const QDBusMessage set =
+        status.call(QStringLiteral("Set"), QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
+                    QVariant::fromValue(QDBusVariant(true)));
     if (set.type() == QDBusMessage::ErrorMessage) {
-        m_missing = QStringLiteral("the accessibility bus is not available (install at-spi2-core): ")
-                    + set.errorMessage();
+        m_missing = QStringLiteral("the accessibility bus is not available (install at-spi2-core): ") +
+                    set.errorMessage();
         return;
     }
 
@@ -134,8 +137,10 @@ void CXSession::Start()
         QDeadlineTimer deadline(5000);
         QString out;
         while (!deadline.hasExpired()) {
-            if (RunWithEnvironment(m_env, QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")},
-                             &out) == 0 && out.contains(QStringLiteral("window id")))
+            if (RunWithEnvironment(m_env, QStringLiteral("xprop"),
+                                   {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")},
+                                   &out) == 0 &&
+                out.contains(QStringLiteral("window id")))
                 break;
             QThread::msleep(50);
         }

@@ -48,7 +48,8 @@ protected:
     // Runs action while a thread plays the driver: each WM_PREVIEW_RESULT it reads is answered with the
     // next verdict (a verdict of kCloseInstead posts WM_PREVIEW_CLOSE instead of replying).
     static constexpr qint64 kCloseInstead = 1000;
-    std::vector<DriverFrame> WithDriver(const std::vector<qint64> &verdicts, const std::function<void()> &action)
+    std::vector<DriverFrame> WithDriver(const std::vector<qint64> &verdicts,
+                                        const std::function<void()> &action)
     {
         std::vector<DriverFrame> seen;
         std::thread driver([&] {

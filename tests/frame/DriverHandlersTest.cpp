@@ -34,7 +34,6 @@ void PrintTo(const ReportCase &c, std::ostream *out)
     *out << c.name;
 }
 
-
 class PageReportTest : public DriverHandlersTest, public ::testing::WithParamInterface<ReportCase> {};
 
 TEST_P(PageReportTest, CountAndFlagAsTheyCome)
@@ -125,13 +124,14 @@ void PrintTo(const CancelCase &c, std::ostream *out)
     *out << c.name;
 }
 
-
 class CancelTest : public DriverHandlersTest, public ::testing::WithParamInterface<CancelCase> {};
 
 TEST_P(CancelTest, QuestionThenResult)
 {
     const CancelCase &c = GetParam();
-    m_boxAnswer = [&](const MessageBoxRequest &r) { return r.flags == (MB_YESNO | MB_ICONQUESTION) ? c.answer : IDOK; };
+    m_boxAnswer = [&](const MessageBoxRequest &r) {
+        return r.flags == (MB_YESNO | MB_ICONQUESTION) ? c.answer : IDOK;
+    };
     const auto seen = WithDriver(c.verdicts, [&] { m_frame->OnCmdMsg(ID_APP_EXIT); });
     ASSERT_GE(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].text, LoadResString(IDS_CONFIRM_CANCEL));

@@ -43,7 +43,7 @@ bool ToReports(const QString &text, QList<PageReport> &reports)
         bool okCount = false, okDone = false;
         PageReport report;
         report.count = parts[0].startsWith(u'-') ? static_cast<quint64>(parts[0].toLongLong(&okCount))
-                                                  : parts[0].toULongLong(&okCount, 0);
+                                                 : parts[0].toULongLong(&okCount, 0);
         report.done = parts[1].toLongLong(&okDone, 0);
         if (!okCount || !okDone)
             return false;
@@ -54,8 +54,7 @@ bool ToReports(const QString &text, QList<PageReport> &reports)
 
 } // namespace
 
-bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QString &error,
-                        QString &help)
+bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QString &error, QString &help)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -95,8 +94,9 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
         {u"close-at-start", nullptr, u"Ask the preview to close before it has announced itself."},
         {u"send-close", nullptr, u"Send the close request (wait for the reply) instead of posting."},
         {u"die-after", u"MS", u"The driver dies MS after the announcement, leaving the preview."},
-        {u"garbage", u"KIND:N", u"After the announcement: random:N packets, unknown:N messages or "
-                                u"flood:N page reports."},
+        {u"garbage", u"KIND:N",
+         u"After the announcement: random:N packets, unknown:N messages or "
+         u"flood:N page reports."},
         {u"stream", nullptr, u"Use a SOCK_STREAM socket pair instead of SOCK_SEQPACKET."},
         {u"no-ini", nullptr, u"Start the preview without /INI=."},
         {u"no-hwnd", nullptr, u"Start the preview without /HWND=."},
@@ -151,16 +151,17 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
         options.baseName = value(u"name");
     if (isSet(u"doc"))
         options.docName = value(u"doc");
-    if (!intOption(u"pages", 1, options.pages) || !intOption(u"dpi", 50, options.dpi)
-        || !intOption(u"tape", 3, options.tapeWidthMm) || !intOption(u"copies", 1, options.copies)
-        || !intOption(u"orientation", 1, options.orientation)
-        || !intOption(u"report-delay", 0, options.reportDelayMs)
-        || !intOption(u"first-report", 0, options.firstReportMs)
-        || !intOption(u"close-after", 0, options.closeAfterMs)
-        || !intOption(u"die-after", 0, options.dieAfterMs))
+    if (!intOption(u"pages", 1, options.pages) || !intOption(u"dpi", 50, options.dpi) ||
+        !intOption(u"tape", 3, options.tapeWidthMm) || !intOption(u"copies", 1, options.copies) ||
+        !intOption(u"orientation", 1, options.orientation) ||
+        !intOption(u"report-delay", 0, options.reportDelayMs) ||
+        !intOption(u"first-report", 0, options.firstReportMs) ||
+        !intOption(u"close-after", 0, options.closeAfterMs) ||
+        !intOption(u"die-after", 0, options.dieAfterMs))
         return false;
     if (options.orientation > 2 || options.pages > 999 || options.dpi > 1200 || options.tapeWidthMm > 200) {
-        error = QStringLiteral("value out of range (orientation 1..2, pages 1..999, dpi 50..1200, tape 3..200)");
+        error =
+            QStringLiteral("value out of range (orientation 1..2, pages 1..999, dpi 50..1200, tape 3..200)");
         return false;
     }
     if (isSet(u"reports")) {
@@ -203,8 +204,8 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
                           : kind == u"unknown" ? GarbageKind::Unknown
                           : kind == u"flood"   ? GarbageKind::Flood
                                                : GarbageKind::None;
-        if (options.garbage == GarbageKind::None || parts.size() != 2
-            || !ToInt(parts[1], 1, options.garbageCount)) {
+        if (options.garbage == GarbageKind::None || parts.size() != 2 ||
+            !ToInt(parts[1], 1, options.garbageCount)) {
             error = QStringLiteral("bad --garbage (random:N, unknown:N or flood:N)");
             return false;
         }

@@ -19,8 +19,8 @@ enum class GarbageKind { None, Random, Unknown, Flood };
 
 // Everything corvane-driver can be told on its command line.
 struct DriverOptions {
-    QString previewPath;  // empty: corvane-preview next to the driver, else on PATH
-    QString jobDir;       // empty: a new temporary folder
+    QString previewPath; // empty: corvane-preview next to the driver, else on PATH
+    QString jobDir;      // empty: a new temporary folder
     QString baseName = QStringLiteral("label");
     QString docName = QStringLiteral("サンプルラベル");
     int pages = 5;
@@ -42,7 +42,7 @@ struct DriverOptions {
     int resultDelayMs = 0;
     ReplyPolicy endedPolicy = ReplyPolicy::Accept;
 
-    int closeAfterMs = -1; // after the announcement; -1: never
+    int closeAfterMs = -1;     // after the announcement; -1: never
     bool closeAtStart = false; // a close request before the preview has announced anything
     bool sendClose = false;    // send the close request instead of posting it
     int dieAfterMs = -1;       // the driver dies this long after the announcement
@@ -63,5 +63,4 @@ struct DriverOptions {
 
 // Parses the command line (arguments without the program name). On failure returns false with the
 // message in error; with --help or --version, returns false with the text in help.
-bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QString &error,
-                        QString &help);
+bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QString &error, QString &help);

@@ -66,7 +66,8 @@ bool CDriverSession::Prepare()
     if (dir.isEmpty()) {
         QByteArray pattern = QDir::tempPath().toLocal8Bit() + "/corvane-job-XXXXXX";
         if (!::mkdtemp(pattern.data())) {
-            Say(QStringLiteral("cannot create a job folder: ") + QString::fromLocal8Bit(std::strerror(errno)));
+            Say(QStringLiteral("cannot create a job folder: ") +
+                QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
         dir = QString::fromLocal8Bit(pattern);
@@ -81,7 +82,10 @@ bool CDriverSession::Prepare()
         return false;
     }
     Say(QStringLiteral("job: %1 (%2 pages, %3 mm tape at %4 dpi)")
-            .arg(m_job.jobFile).arg(m_options.pages).arg(m_options.tapeWidthMm).arg(m_options.dpi));
+            .arg(m_job.jobFile)
+            .arg(m_options.pages)
+            .arg(m_options.tapeWidthMm)
+            .arg(m_options.dpi));
     return true;
 }
 
@@ -105,8 +109,9 @@ bool CDriverSession::StartPreview()
     if (!m_options.noIni)
         arguments << QStringLiteral("/INI=") + m_job.jobFile;
     if (!m_options.noHwnd)
-        arguments << QStringLiteral("/HWND=")
-                         + (m_options.hwndText.isEmpty() ? QString::number(childFd, 16).toUpper() : m_options.hwndText);
+        arguments << QStringLiteral("/HWND=") + (m_options.hwndText.isEmpty()
+                                                     ? QString::number(childFd, 16).toUpper()
+                                                     : m_options.hwndText);
     arguments << m_options.previewArgs;
 
     // Everything the child needs is prepared before fork(): after it only async-signal-safe calls run.
@@ -178,7 +183,8 @@ int CDriverSession::Summary(int waitStatus)
         Say(QStringLiteral("preview killed by signal %1").arg(WTERMSIG(waitStatus)));
     }
     const QStringList left = FilesLeft();
-    Say(left.isEmpty() ? QStringLiteral("left on disk: nothing") : QStringLiteral("left on disk: ") + left.join(u' '));
+    Say(left.isEmpty() ? QStringLiteral("left on disk: nothing")
+                       : QStringLiteral("left on disk: ") + left.join(u' '));
     if (!m_options.keepFiles) {
         for (const QString &file : left)
             QFile::remove(file);
@@ -202,7 +208,8 @@ int CDriverSession::Summary(int waitStatus)
         decision = QStringLiteral("cancel");
     }
     if (m_bEnded)
-        Say(QStringLiteral("job files gone at WM_PREVIEW_ENDED: ") + (m_bFilesGoneAtEnded ? QStringLiteral("yes") : QStringLiteral("no")));
+        Say(QStringLiteral("job files gone at WM_PREVIEW_ENDED: ") +
+            (m_bFilesGoneAtEnded ? QStringLiteral("yes") : QStringLiteral("no")));
     Say(QStringLiteral("decision: ") + decision);
     return code;
 }

@@ -23,8 +23,9 @@ QString Describe(const char *arrow, const wire::Frame &f)
     return QStringLiteral("%1 %2 %3 serial=%4 wParam=%5 lParam=%6")
         .arg(QString::fromLatin1(arrow), wire::KindName(f.kind), wire::MessageName(f.message))
         .arg(f.serial)
-        .arg(f.kind == wire::POST && f.message == wire::OPENED ? QStringLiteral("0x") + QString::number(f.wParam, 16)
-                                                              : QString::number(f.wParam))
+        .arg(f.kind == wire::POST && f.message == wire::OPENED
+                 ? QStringLiteral("0x") + QString::number(f.wParam, 16)
+                 : QString::number(f.wParam))
         .arg(f.lParam);
 }
 
@@ -103,7 +104,9 @@ void CDriverSession::HandleFrame(const wire::Frame &frame)
             m_probeSerial = 0;
             m_probeMs = ElapsedMs(m_probeSent);
             Say(QStringLiteral("garbage round %1 done: probe answered in %2 ms, preview rss %3 kB")
-                    .arg(m_garbageRound).arg(m_probeMs).arg(PreviewRssKb()));
+                    .arg(m_garbageRound)
+                    .arg(m_probeMs)
+                    .arg(PreviewRssKb()));
             if (m_garbageRound < 2)
                 SendGarbageRound();
             else
@@ -144,12 +147,14 @@ void CDriverSession::OnResult(const wire::Frame &frame)
 {
     ++m_nResults;
     qint64 result = 0;
-    if (m_options.resultPolicy == ReplyPolicy::Refuse
-        || (m_options.resultPolicy == ReplyPolicy::RefuseOnce && m_nResults == 1))
+    if (m_options.resultPolicy == ReplyPolicy::Refuse ||
+        (m_options.resultPolicy == ReplyPolicy::RefuseOnce && m_nResults == 1))
         result = -1;
-    Say(QStringLiteral("result %1: %2, %3").arg(m_nResults)
-            .arg(frame.wParam == 1 ? QStringLiteral("print") : frame.wParam == 2 ? QStringLiteral("cancel")
-                                                                                 : QStringLiteral("unknown"))
+    Say(QStringLiteral("result %1: %2, %3")
+            .arg(m_nResults)
+            .arg(frame.wParam == 1   ? QStringLiteral("print")
+                 : frame.wParam == 2 ? QStringLiteral("cancel")
+                                     : QStringLiteral("unknown"))
             .arg(result < 0 ? QStringLiteral("refused") : QStringLiteral("accepted")));
     if (result >= 0)
         m_decision = frame.wParam == 1 ? 1 : frame.wParam == 2 ? 2 : 0;
@@ -167,8 +172,8 @@ void CDriverSession::OnEnded(const wire::Frame &frame)
     Say(m_bFilesGoneAtEnded ? QStringLiteral("at WM_PREVIEW_ENDED: every job file is gone")
                             : QStringLiteral("at WM_PREVIEW_ENDED: still on disk: ") + left.join(u' '));
     ++m_nEndedReplies;
-    const bool refuse = m_options.endedPolicy == ReplyPolicy::Refuse
-                        || (m_options.endedPolicy == ReplyPolicy::RefuseOnce && m_nEndedReplies == 1);
+    const bool refuse = m_options.endedPolicy == ReplyPolicy::Refuse ||
+                        (m_options.endedPolicy == ReplyPolicy::RefuseOnce && m_nEndedReplies == 1);
     Reply(frame, refuse ? -1 : 0);
 }
 
@@ -202,8 +207,8 @@ void CDriverSession::RunTimers()
         m_bAwaitingReply = m_options.sendReports;
         m_reportDue = now + std::chrono::milliseconds(m_options.reportDelayMs);
     }
-    if (m_options.closeAfterMs >= 0 && !m_bCloseSent && m_bGarbageDone
-        && now >= m_opened + std::chrono::milliseconds(m_options.closeAfterMs)) {
+    if (m_options.closeAfterMs >= 0 && !m_bCloseSent && m_bGarbageDone &&
+        now >= m_opened + std::chrono::milliseconds(m_options.closeAfterMs)) {
         m_bCloseSent = true;
         Queue(m_options.sendClose ? wire::SEND : wire::POST, wire::CLOSE, 0, 0);
     }
@@ -224,12 +229,13 @@ void CDriverSession::SendGarbageRound()
             QByteArray packet(1 + static_cast<int>(random() % 64), Qt::Uninitialized);
             for (char &c : packet)
                 c = static_cast<char>(random());
-            if (packet.size() >= 8 && static_cast<unsigned char>(packet[4]) == 0x04
-                && static_cast<unsigned char>(packet[5]) == 0x80 && packet[6] == 0 && packet[7] == 0)
+            if (packet.size() >= 8 && static_cast<unsigned char>(packet[4]) == 0x04 &&
+                static_cast<unsigned char>(packet[5]) == 0x80 && packet[6] == 0 && packet[7] == 0)
                 packet[6] = 1;
             QueueRaw(packet);
         } else {
-            static const quint32 messages[] = {0x8001, 0x8003, 0x8005, 0x18004, 0x18002, 0, 0xFFFFFFFFu, 0x7FFF};
+            static const quint32 messages[] = {0x8001,  0x8003, 0x8005,      0x18004,
+                                               0x18002, 0,      0xFFFFFFFFu, 0x7FFF};
             static const quint32 kinds[] = {0, 1, 2, 3, 4, 0xFFFFFFFFu};
             const quint32 kind = kinds[random() % 6];
             const quint32 message = messages[random() % 8];
@@ -285,8 +291,8 @@ void CDriverSession::Flush()
 {
     while (!m_out.empty()) {
         const QByteArray &packet = m_out.front();
-        const ssize_t n = ::send(m_fd, packet.constData(), static_cast<size_t>(packet.size()),
-                                 MSG_DONTWAIT | MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(m_fd, packet.constData(), static_cast<size_t>(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -304,5 +310,6 @@ void CDriverSession::Flush()
 
 int CDriverSession::ElapsedMs(Clock::time_point since) const
 {
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }

@@ -74,8 +74,8 @@ QImage RenderLabelPage(const DriverOptions &options, int nPage)
         const QRect bars(along - margin - barsWidth, margin, barsWidth, across - 2 * margin);
 
         const QString title = QStringLiteral("ラベル %1").arg(nPage);
-        const QString detail = QStringLiteral("Page %1/%2 · 見本 %3 mm").arg(nPage).arg(options.pages)
-                                   .arg(options.tapeWidthMm);
+        const QString detail =
+            QStringLiteral("Page %1/%2 · 見本 %3 mm").arg(nPage).arg(options.pages).arg(options.tapeWidthMm);
         painter.setFont(LabelFont(text.height() * 2 / 5, true, title, text.width()));
         painter.drawText(QRect(text.left(), text.top(), text.width(), text.height() / 2),
                          Qt::AlignLeft | Qt::AlignVCenter, title);
@@ -98,7 +98,8 @@ bool WriteLabelJob(const DriverOptions &options, const QString &dir, LabelJob &j
     job.dir = dir.endsWith(u'/') ? dir : dir + u'/';
     job.pageFiles.clear();
     for (int page = 1; page <= options.pages; ++page) {
-        const QString path = job.dir + options.baseName + QStringLiteral("_%1.bmp").arg(page, 5, 10, QLatin1Char('0'));
+        const QString path =
+            job.dir + options.baseName + QStringLiteral("_%1.bmp").arg(page, 5, 10, QLatin1Char('0'));
         if (!RenderLabelPage(options, page).save(path, "BMP")) {
             error = QStringLiteral("cannot write ") + path;
             return false;

@@ -8,7 +8,7 @@
 
 // A sample job on disk: the page bitmaps and the job file, as a driver leaves them for the preview.
 struct LabelJob {
-    QString dir;         // with a trailing '/'
+    QString dir; // with a trailing '/'
     QString jobFile;
     QStringList pageFiles; // page 1 first
 };
