@@ -168,6 +168,33 @@ TEST_F(LoupeTest, ShiftSpaceHeldShowsTheLensAtThePointer)
     ExpectUntouched(before);
 }
 
+// A scroll under the held lens (the arrow keys) keeps the lens where it was and shows the dots now
+// under the pointer; the scroll is the user's, not the lens's.
+TEST_F(LoupeTest, TheLensFollowsAScrollUnderIt)
+{
+    LeaveToView();
+    Confirm(ZoomBox(), QStringLiteral("400"));
+    LeaveToView();
+    const QPoint pointer(Viewport()->width() / 2, Viewport()->height() / 2);
+    QTest::mousePress(Viewport(), Qt::MiddleButton, {}, pointer);
+    RunIdle();
+    ASSERT_TRUE(Loupe()->isVisible());
+    const QRect lens = Loupe()->geometry();
+    const QPoint dot = Loupe()->GetCentreDot();
+    const int y0 = View()->GetScrollPosition().y();
+    QTest::keyClick(View(), Qt::Key_Down);
+    RunIdle(20);
+    const int scrolled = View()->GetScrollPosition().y() - y0;
+    ASSERT_GT(scrolled, 0);
+    EXPECT_EQ(Loupe()->geometry(), lens);
+    // 400 % of 96 dpi on a 96-dpi screen: 4 pixels per dot.
+    EXPECT_EQ(Loupe()->GetCentreDot(), dot + QPoint(0, scrolled / 4));
+    QTest::mouseRelease(Viewport(), Qt::MiddleButton, {}, pointer);
+    RunIdle();
+    EXPECT_FALSE(Loupe()->isVisible());
+    EXPECT_EQ(m_frame->m_nZoom, 400);
+}
+
 // At the sample's 360 dpi one pixel of the view covers several dots; the lens still shows single
 // dots of the page, one per cell, at the whole-label zoom as at 100 %.
 class LoupeAt360Test : public FrameTest {};
