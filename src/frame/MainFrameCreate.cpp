@@ -53,13 +53,13 @@ constexpr ZoomPreset kZoomPresets[] = {
     {IDS_ZOOM_25, 25},   {IDS_ZOOM_WHOLE_LABEL, -1},
 };
 
-struct PaneSpec {
+struct PaneRow {
     int nID;
     const char16_t *name; // object name, for the driver side and assistive technology
     int nWidth;           // pixels; 0 or less: a quarter of the screen width
 };
 // Pane 2 (tape width) is measured on its text instead.
-constexpr PaneSpec kPanes[] = {
+constexpr PaneRow kPanes[] = {
     {ID_INDICATOR_PAGE, u"ID_INDICATOR_PAGE", 140},
     {ID_INDICATOR_COPIES, u"ID_INDICATOR_COPIES", 100},
     {ID_INDICATOR_TAPEWIDTH, u"ID_INDICATOR_TAPEWIDTH", 0},
@@ -211,12 +211,12 @@ bool CMainFrame::CreateStatusBar()
     setStatusBar(m_wndStatusBar);
 
     // Permanent panes only: a temporary message would hide them, and the window has no message pane.
-    for (const PaneSpec &spec : kPanes) {
+    for (const PaneRow &row : kPanes) {
         auto *pane = new PaneLabel(m_wndStatusBar);
         pane->setTextFormat(Qt::PlainText);
-        pane->setText(LoadResString(spec.nID));
-        pane->setObjectName(QString::fromUtf16(spec.name));
-        const bool stretch = spec.nID == ID_INDICATOR_BLANK;
+        pane->setText(LoadResString(row.nID));
+        pane->setObjectName(QString::fromUtf16(row.name));
+        const bool stretch = row.nID == ID_INDICATOR_BLANK;
         pane->setFrameStyle(stretch ? QFrame::NoFrame : QFrame::StyledPanel | QFrame::Sunken);
         pane->setSizePolicy(stretch ? QSizePolicy::Expanding : QSizePolicy::Preferred,
                             QSizePolicy::Preferred);
@@ -225,33 +225,33 @@ bool CMainFrame::CreateStatusBar()
     }
 
     const int nScreenWidth = screen() ? screen()->geometry().width() : 0;
-    for (const PaneSpec &spec : kPanes) {
-        auto *pane = static_cast<PaneLabel *>(GetPane(spec.nID));
-        const QString label = LoadResString(spec.nID);
-        switch (spec.nID) {
+    for (const PaneRow &row : kPanes) {
+        auto *pane = static_cast<PaneLabel *>(GetPane(row.nID));
+        const QString label = LoadResString(row.nID);
+        switch (row.nID) {
         case ID_INDICATOR_PAGE:
             // The current page of a new window is 1.
-            SetPaneText(spec.nID, FormatResString(IDS_PANE_PAGE_FORMAT, {label, 1, theApp.m_nPageCount}));
+            SetPaneText(row.nID, FormatResString(IDS_PANE_PAGE_FORMAT, {label, 1, theApp.m_nPageCount}));
             break;
         case ID_INDICATOR_COPIES:
-            SetPaneText(spec.nID, FormatResString(IDS_PANE_COPIES_FORMAT, {label, theApp.m_nCopies}));
+            SetPaneText(row.nID, FormatResString(IDS_PANE_COPIES_FORMAT, {label, theApp.m_nCopies}));
             break;
         case ID_INDICATOR_TAPEWIDTH:
-            SetPaneText(spec.nID, FormatResString(IDS_PANE_TAPEWIDTH_FORMAT, {label, theApp.m_strTapeWidth}));
+            SetPaneText(row.nID, FormatResString(IDS_PANE_TAPEWIDTH_FORMAT, {label, theApp.m_strTapeWidth}));
             break;
         case ID_INDICATOR_TAPELENGTH:
-            SetPaneText(spec.nID,
+            SetPaneText(row.nID,
                         FormatResString(IDS_PANE_TAPELENGTH_FORMAT, {label, theApp.m_strTapeLength}));
             break;
         default:
             break;
         }
-        if (spec.nID == ID_INDICATOR_TAPEWIDTH) {
+        if (row.nID == ID_INDICATOR_TAPEWIDTH) {
             const QString text = pane->text();
             pane->SetPaneWidth(
                 PaneWidthForText(pane->fontMetrics().horizontalAdvance(text), int(text.size())));
         } else {
-            pane->SetPaneWidth(PaneWidthFromTable(spec.nWidth, nScreenWidth));
+            pane->SetPaneWidth(PaneWidthFromTable(row.nWidth, nScreenWidth));
         }
         pane->setAccessibleName(pane->text());
     }
