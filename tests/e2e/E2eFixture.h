@@ -18,6 +18,12 @@
 #include <algorithm>
 #include <memory>
 
+// Failure messages show texts as text.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 class E2eFixture : public ::testing::Test {
 protected:
     void SetUp() override

@@ -93,6 +93,21 @@ TEST_F(E2eRobustnessTest, SigtermWhileTheResultWaitsEndsTheWait)
     EXPECT_TRUE(run.HasLine(QStringLiteral("^preview exited with code 0$"))) << run.Output().toStdString();
 }
 
+TEST_F(E2eRobustnessTest, DriverCloseDuringTheQuestionClosesWithoutResult)
+{
+    CDriverRun run({QStringLiteral("--no-reports"), QStringLiteral("--close-after"), QStringLiteral("2500")});
+    const pid_t pid = run.PreviewPid();
+    ASSERT_TRUE(WaitForWindow(pid));
+    ASSERT_TRUE(ClickCommand(pid, ID_APP_EXIT));
+    AccessibleNode question;
+    ASSERT_TRUE(m_atspi->WaitFor(
+        pid, [](const AccessibleNode &n) { return n.name == LoadResString(IDS_CONFIRM_CANCEL); }, question));
+    ASSERT_FALSE(run.HasLine(QStringLiteral("WM_PREVIEW_CLOSE"))) << "the close request came too early";
+    EXPECT_EQ(run.Finish(), 2) << run.Output().toStdString();
+    EXPECT_FALSE(run.HasLine(QStringLiteral("WM_PREVIEW_RESULT")));
+    EXPECT_TRUE(run.HasLine(QStringLiteral("^at WM_PREVIEW_ENDED: every job file is gone$")));
+}
+
 TEST_F(E2eRobustnessTest, RefusedEndNotificationShows239AndExitsZero)
 {
     CDriverRun run({QStringLiteral("--no-reports"), QStringLiteral("--ended"), QStringLiteral("refuse"),
