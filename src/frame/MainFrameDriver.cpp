@@ -1,11 +1,13 @@
 // The driver-facing side of the preview window: the driver's messages, print and cancel, the close
 // question and the busy cursor.
 //
-// Two waits run nested event processing inside these handlers: a message box, and a result sent to the
-// driver waiting for its reply. A close request from the driver, or a signal, that comes during either
+// Two waits sit inside these handlers: a message box (a nested event loop, in which the driver's
+// messages, signals and the window system's close requests are handled) and a result sent to the driver
+// (the link waits on the socket). A close request from the driver, or a signal, that comes during either
 // only ends the box (AbortMessageBoxes) or the wait (the link aborts it) and sets m_bCloseRequested; the
-// handler that owns the box or the wait closes the window once it is back. Each handler re-checks with
-// a QPointer that the window still exists before it touches it again.
+// handler that owns the box or the wait closes the window once it is back. Meanwhile print, cancel and
+// the close box do nothing, so at most one result is ever on its way. Each handler re-checks with a
+// QPointer that the window still exists before it touches it again.
 #include "frame/MainFrame.h"
 
 #include "app/CorvaneApp.h"
