@@ -90,13 +90,14 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
         {u"send-reports", nullptr, u"Send page reports and wait for the reply instead of posting."},
         {u"result", u"POLICY", u"Answer to a result: accept, refuse, refuse-once, delay:MS."},
         {u"ended", u"POLICY", u"Answer to the end notification: accept, refuse, refuse-once."},
-        {u"close-after", u"MS", u"Ask the preview to close MS after its announcement."},
+        {u"close-after", u"MS", u"Ask the preview to close MS after its announcement (after any garbage)."},
         {u"close-at-start", nullptr, u"Ask the preview to close before it has announced itself."},
         {u"send-close", nullptr, u"Send the close request (wait for the reply) instead of posting."},
         {u"die-after", u"MS", u"The driver dies MS after the announcement, leaving the preview."},
         {u"garbage", u"KIND:N",
-         u"After the announcement: random:N packets, unknown:N messages or "
-         u"flood:N page reports."},
+         u"After the announcement, two rounds of random:N packets, unknown:N "
+         u"messages or flood:N page reports, each followed by a probe send; "
+         u"prints the probe's answer time and the preview's memory."},
         {u"stream", nullptr, u"Use a SOCK_STREAM socket pair instead of SOCK_SEQPACKET."},
         {u"no-ini", nullptr, u"Start the preview without /INI=."},
         {u"no-hwnd", nullptr, u"Start the preview without /HWND=."},
