@@ -31,6 +31,7 @@ protected:
         const CXSession &session = CXSession::Instance();
         if (!session.Missing().isEmpty())
             GTEST_SKIP() << "end-to-end tests need a virtual X server: " << session.Missing().toStdString();
+        ASSERT_TRUE(session.Broken().isEmpty()) << session.Broken().toStdString();
         m_atspi = std::make_unique<CAtSpiClient>(
             session.Environment().value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
         ASSERT_TRUE(m_atspi->IsConnected()) << "no accessibility bus";

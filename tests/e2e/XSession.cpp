@@ -79,12 +79,16 @@ CXSession::~CXSession()
 
 void CXSession::Start()
 {
-    for (const char *program : {"Xvfb", "xdotool", "dbus-daemon"}) {
+    for (const char *program : {"Xvfb", "xdotool"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty()) {
             m_missing = QString::fromLatin1(program) +
                         QStringLiteral(" is not installed (tools/setup.sh installs it)");
             return;
         }
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
+        m_broken = QStringLiteral("dbus-daemon is not installed (package dbus-daemon)");
+        return;
     }
     m_env = QProcessEnvironment::systemEnvironment();
     m_env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -100,7 +104,7 @@ void CXSession::Start()
                          QStringLiteral("tcp"), QStringLiteral("-noreset")},
                         m_env, &number);
     if (m_xvfbPid < 0) {
-        m_missing = QStringLiteral("Xvfb did not start");
+        m_broken = QStringLiteral("Xvfb did not start");
         return;
     }
     m_display = u':' + number;
@@ -112,7 +116,7 @@ void CXSession::Start()
         {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")}, m_env,
         &address);
     if (m_busPid < 0) {
-        m_missing = QStringLiteral("dbus-daemon did not start");
+        m_broken = QStringLiteral("dbus-daemon did not start");
         return;
     }
     m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
@@ -126,8 +130,8 @@ void CXSession::Start()
         status.call(QStringLiteral("Set"), QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
                     QVariant::fromValue(QDBusVariant(true)));
     if (set.type() == QDBusMessage::ErrorMessage) {
-        m_missing = QStringLiteral("the accessibility bus is not available (install at-spi2-core): ") +
-                    set.errorMessage();
+        m_broken = QStringLiteral("the accessibility bus is not available (package at-spi2-core): ") +
+                   set.errorMessage();
         return;
     }
 

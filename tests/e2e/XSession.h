@@ -13,8 +13,11 @@ class CXSession {
 public:
     static CXSession &Instance();
 
-    // Empty when the session is up; else why not (a missing program), for GTEST_SKIP.
+    // Why the tests cannot run here (no Xvfb or xdotool): they skip. Empty when both are there.
     const QString &Missing() const { return m_missing; }
+    // Why the session could not be set up although Xvfb and xdotool are there (no session bus, no
+    // accessibility bus): the tests fail with it. Empty when the session is up.
+    const QString &Broken() const { return m_broken; }
     bool HasWindowManager() const { return m_wmPid > 0; }
     // DISPLAY, DBUS_SESSION_BUS_ADDRESS and XDG_RUNTIME_DIR of the session, over the test's own.
     const QProcessEnvironment &Environment() const { return m_env; }
@@ -29,6 +32,7 @@ private:
     void Start();
 
     QString m_missing;
+    QString m_broken;
     QString m_display;
     QProcessEnvironment m_env;
     QTemporaryDir m_runtimeDir;
