@@ -135,7 +135,6 @@ void CMainFrame::UpdateBusyCursor()
 
 void CMainFrame::AnnounceToDriver()
 {
-    UpdateBusyCursor();
     raise();
     activateWindow();
     theApp.m_driverLink.Post(WM_PREVIEW_OPENED, static_cast<quint64>(winId()), 0);
