@@ -153,23 +153,15 @@ bool CDriverSession::StartPreview()
     return true;
 }
 
-// The socket's end comes when the preview's process has gone; its exit status follows at once. A
-// preview that keeps its end open after the socket was closed would hang the driver, so the wait is
-// bounded.
+// The socket's end comes when the preview has closed its end, normally as its process ends; it may
+// still show a last message box (804 with 239) after that, so the wait has no limit.
 int CDriverSession::WaitForPreview()
 {
     int status = 0;
-    for (int i = 0; i < 1000; ++i) {
-        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
-        if (done == m_pid)
-            return status;
-        if (done < 0)
+    while (::waitpid(m_pid, &status, 0) < 0) {
+        if (errno != EINTR)
             return -1;
-        ::poll(nullptr, 0, 10);
     }
-    Say(QStringLiteral("preview did not exit; killing it"));
-    ::kill(m_pid, SIGKILL);
-    ::waitpid(m_pid, &status, 0);
     return status;
 }
 
