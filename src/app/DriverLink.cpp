@@ -90,15 +90,17 @@ void CDriverLink::Impl::EnsureEventLoopHooks()
     writeNotifier->setEnabled(false);
     QObject::connect(writeNotifier, &QSocketNotifier::activated, context, [this] {
         Flush();
-        UpdateWriteNotifier();
+        UpdateNotifiers();
     });
-    UpdateWriteNotifier();
+    UpdateNotifiers();
 }
 
-void CDriverLink::Impl::UpdateWriteNotifier()
+void CDriverLink::Impl::UpdateNotifiers()
 {
     if (!writeNotifier.isNull())
         writeNotifier->setEnabled(!outgoing.empty());
+    if (!readNotifier.isNull())
+        readNotifier->setEnabled(!ReadPaused());
 }
 
 CDriverLink::CDriverLink() : m_pImpl(new Impl) {}
@@ -176,8 +178,8 @@ qint64 CDriverLink::Send(quint32 message, quint64 wParam, qint64 lParam)
             d.bAborted = true;
             break;
         }
-        pollfd fds[2] = {{d.fd, static_cast<short>(POLLIN | (d.outgoing.empty() ? 0 : POLLOUT)), 0},
-                         {CSignalRelay::WakeFd(), POLLIN, 0}};
+        const int nEvents = (d.ReadPaused() ? 0 : POLLIN) | (d.outgoing.empty() ? 0 : POLLOUT);
+        pollfd fds[2] = {{d.fd, static_cast<short>(nEvents), 0}, {CSignalRelay::WakeFd(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue; // a signal: the loop looks at it
@@ -191,7 +193,7 @@ qint64 CDriverLink::Send(quint32 message, quint64 wParam, qint64 lParam)
             d.Close();
     }
     d.bWaiting = false;
-    d.UpdateWriteNotifier();
+    d.UpdateNotifiers();
     d.ScheduleDelivery();
     if (d.bGotReply)
         return d.nReply;

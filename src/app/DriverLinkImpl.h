@@ -19,8 +19,9 @@ struct CDriverLink::Impl {
     // set, or while no event loop runs). Page reports coalesce (below), so a job never comes near it; past
     // it page reports are dropped, and one close request is still kept.
     static constexpr std::size_t kMaxQueued = 64;
-    // At most this many replies to the driver's sends wait for room in the socket; a driver that sends
-    // without ever reading its replies loses the later ones. The preview's own messages are never dropped.
+    // While this many replies to the driver's sends wait for room in the socket, the preview reads
+    // nothing more from it, until the driver has taken some: no reply is ever dropped, and a driver that
+    // sends without reading is held up by its own socket instead of growing the preview's memory.
     static constexpr std::size_t kMaxQueuedReplies = 64;
     // Frames taken from the socket per wake-up of the event loop, so that a flood never starves it.
     static constexpr int kReadBudget = 256;
@@ -36,7 +37,7 @@ struct CDriverLink::Impl {
     // A frame for the driver not yet taken whole by the socket.
     struct OutgoingFrame {
         unsigned char bytes[kDriverFrameSize];
-        bool bReply; // a reply to a driver send, which may be dropped; the preview's own frames never are
+        bool bReply; // a reply to a driver send (counted for the read pause)
     };
 
     // A driver send being handled by the receiver right now; answered at once when the receiver itself
@@ -77,7 +78,9 @@ struct CDriverLink::Impl {
     ~Impl();
     void Close();
     void EnsureEventLoopHooks();
-    void UpdateWriteNotifier();
+    // Watches for room to write while frames wait, and for frames to read unless reading is paused.
+    void UpdateNotifiers();
+    bool ReadPaused() const { return nQueuedReplies >= kMaxQueuedReplies; }
 
     void Enqueue(const DriverFrame &frame, bool bOwn);
     void Reply(quint32 message, quint64 serial, qint64 result);

@@ -10,17 +10,14 @@ void CDriverLink::Impl::Enqueue(const DriverFrame &frame, bool bOwn)
 {
     if (fd < 0)
         return;
-    if (!bOwn) {
-        if (nQueuedReplies >= kMaxQueuedReplies)
-            return;
+    if (!bOwn)
         ++nQueuedReplies;
-    }
     OutgoingFrame out;
     EncodeDriverFrame(frame, out.bytes);
     out.bReply = !bOwn;
     outgoing.push_back(out);
     Flush();
-    UpdateWriteNotifier();
+    UpdateNotifiers();
 }
 
 void CDriverLink::Impl::Reply(quint32 message, quint64 serial, qint64 result)
@@ -58,13 +55,13 @@ void CDriverLink::Impl::Flush()
     }
 }
 
-// Takes up to nBudget frames that can be read now. A read of 0 bytes, an
-// empty packet or a read error is the connection's end.
+// Takes up to nBudget frames that can be read now, and none while reading is paused. A read of 0 bytes,
+// an empty packet or a read error is the connection's end.
 void CDriverLink::Impl::ReadAvailable(int nBudget)
 {
     unsigned char buffer[kDriverFrameSize * 8];
     std::vector<DriverFrame> frames;
-    while (fd >= 0 && nBudget > 0) {
+    while (fd >= 0 && nBudget > 0 && !ReadPaused()) {
         // On SOCK_SEQPACKET a packet longer than the buffer is cut to it, and still has the wrong size.
         const std::size_t nWant = bStream ? sizeof buffer : kDriverFrameSize * 2;
         const ssize_t n = ::recv(fd, buffer, nWant, MSG_DONTWAIT);

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -172,6 +173,41 @@ TEST_P(DriverLinkTest, GarbageFramesAreIgnored)
     }
     EXPECT_TRUE(m_peer.NothingToRead());
     EXPECT_TRUE(m_link.IsConnected());
+}
+
+// A driver that sends faster than it reads its replies gets every one of them, in order: the preview
+// stops reading while its replies wait for room, instead of dropping them.
+TEST_P(DriverLinkTest, EveryReplyReachesADriverThatReadsLate)
+{
+    Record(0);
+    constexpr quint64 kSends = 3000;
+    std::vector<quint64> replies;
+    std::atomic<bool> bDone{false};
+    std::thread driver([&] {
+        quint64 nNext = 1;
+        DriverFrame reply;
+        while (replies.size() < kSends) {
+            unsigned char bytes[kDriverFrameSize];
+            EncodeDriverFrame(MakeFrame(FRAME_SEND, 0x9000, nNext), bytes);
+            if (nNext <= kSends && ::send(m_peer.DriverFd(), bytes, sizeof bytes, MSG_DONTWAIT | MSG_NOSIGNAL) ==
+                                       static_cast<ssize_t>(sizeof bytes)) {
+                ++nNext;
+                continue;
+            }
+            // Its own socket is full (or everything is sent): only now does it read.
+            if (!m_peer.Read(reply))
+                break;
+            replies.push_back(reply.serial);
+        }
+        bDone = true;
+    });
+    PumpUntil([&] { return bDone.load(); }, 20000);
+    if (!bDone)
+        m_peer.Hangup();
+    driver.join();
+    ASSERT_EQ(replies.size(), kSends);
+    for (quint64 i = 0; i < kSends; ++i)
+        ASSERT_EQ(replies[i], i + 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(SocketTypes, DriverLinkTest, ::testing::Values(SOCK_SEQPACKET, SOCK_STREAM),
