@@ -9,7 +9,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils
+  libx11-dev
+  xvfb xauth xdotool x11-utils openbox
+  dbus dbus-daemon at-spi2-core
   fonts-ipafont-gothic
 )
 
@@ -17,7 +19,7 @@ if [ "${1:-}" != "--no-install" ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${packages[@]}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${packages[@]}"
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
