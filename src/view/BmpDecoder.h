@@ -62,3 +62,9 @@ int DecodeBmp(const uchar *data, std::size_t size, CBmpBitmap &out);
 // Reads the file at path (a regular file only: a FIFO, a device or a directory fails at once without
 // blocking) and decodes it.
 int ReadBmpFile(const QString &path, CBmpBitmap &out);
+
+// Opens the file at path for reading when it is a regular file (a FIFO, a device or a directory fails
+// at once without blocking); the descriptor, or -1.
+int OpenBmpFile(const QString &path);
+// Reads up to nWant bytes at offset nAt; fewer only when the file ends (or shrinks) first. -1 on an error.
+qint64 ReadBmpFileAt(int fd, uchar *p, qint64 nWant, qint64 nAt);

@@ -46,23 +46,6 @@ private:
     std::size_t m_nSize = 0;
 };
 
-// Reads up to nWant bytes at nAt; fewer only when the file ends (or shrinks) first. -1 on an error.
-qint64 ReadAt(int fd, uchar *p, qint64 nWant, qint64 nAt)
-{
-    qint64 nGot = 0;
-    while (nGot < nWant) {
-        const ssize_t n = ::pread(fd, p + nGot, std::size_t(nWant - nGot), off_t(nAt + nGot));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        nGot += n;
-    }
-    return nGot;
-}
-
 // Reads the stored rows of a same-depth layout straight into their decoded places, so the pixels are
 // copied once: file row i is decoded row i (top-down) or nHeight - 1 - i (bottom-up). The decoded
 // stride equals the stored one; the last stored row is read without its padding, which may be absent.
@@ -72,7 +55,7 @@ int ReadRowsInPlace(int fd, const CBmpSource &src, CBmpBitmap &bitmap)
     const qint64 nRowBytes = (qint64(src.nWidth) * src.nBits + 7) / 8;
     const qint64 nBytes = src.nStride * (src.nHeight - 1) + nRowBytes;
     if (src.bTopDown) {
-        const qint64 nGot = ReadAt(fd, bitmap.Row(0), nBytes, src.nAt);
+        const qint64 nGot = ReadBmpFileAt(fd, bitmap.Row(0), nBytes, src.nAt);
         if (nGot < 0)
             return BMP_ERR_FILE;
         if (nGot < nBytes)
@@ -91,7 +74,7 @@ int ReadRowsInPlace(int fd, const CBmpSource &src, CBmpBitmap &bitmap)
             const int nRows = qMin(nChunkRows, src.nHeight - i);
             const qint64 nWant =
                 src.nStride * (nRows - 1) + (i + nRows == src.nHeight ? nRowBytes : src.nStride);
-            const qint64 nGot = ReadAt(fd, scratch.get(), nWant, src.nAt + src.nStride * i);
+            const qint64 nGot = ReadBmpFileAt(fd, scratch.get(), nWant, src.nAt + src.nStride * i);
             if (nGot < 0)
                 return BMP_ERR_FILE;
             if (nGot < nWant)
@@ -144,7 +127,7 @@ int ReadRowsInPlace(int fd, const CBmpSource &src, CBmpBitmap &bitmap)
 int ReadOpenFile(int fd, CBmpBitmap &out)
 {
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(fd, &st) != 0)
         return BMP_ERR_FILE;
     const qint64 nFileSize = qMin<qint64>(st.st_size, kMaxFileBytes);
     if (nFileSize <= 0)
@@ -153,7 +136,7 @@ int ReadOpenFile(int fd, CBmpBitmap &out)
     CBmpBuffer head(static_cast<uchar *>(std::malloc(std::size_t(nHeadSize))));
     if (!head)
         return BMP_ERR_MEMORY;
-    const qint64 nHead = ReadAt(fd, head.get(), nHeadSize, 0);
+    const qint64 nHead = ReadBmpFileAt(fd, head.get(), nHeadSize, 0);
     if (nHead < 0)
         return BMP_ERR_FILE;
     if (nHead < kHeadBytes || nHead == nFileSize)
@@ -178,7 +161,7 @@ int ReadOpenFile(int fd, CBmpBitmap &out)
     const CFileBytes whole(nNeed);
     if (!whole.Data())
         return BMP_ERR_MEMORY;
-    const qint64 nGot = ReadAt(fd, whole.Data(), nNeed, 0);
+    const qint64 nGot = ReadBmpFileAt(fd, whole.Data(), nNeed, 0);
     if (nGot < 0)
         return BMP_ERR_FILE;
     return DecodeBmp(whole.Data(), std::size_t(nGot), out);
@@ -186,14 +169,44 @@ int ReadOpenFile(int fd, CBmpBitmap &out)
 
 } // namespace
 
+int OpenBmpFile(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty())
+        return -1;
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; fstat then turns it away.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Reads up to nWant bytes at nAt; fewer only when the file ends (or shrinks) first. -1 on an error.
+qint64 ReadBmpFileAt(int fd, uchar *p, qint64 nWant, qint64 nAt)
+{
+    qint64 nGot = 0;
+    while (nGot < nWant) {
+        const ssize_t n = ::pread(fd, p + nGot, std::size_t(nWant - nGot), off_t(nAt + nGot));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        nGot += n;
+    }
+    return nGot;
+}
+
 int ReadBmpFile(const QString &path, CBmpBitmap &out)
 {
     out = CBmpBitmap();
-    const QByteArray name = QFile::encodeName(path);
-    if (name.isEmpty())
-        return BMP_ERR_FILE;
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; fstat then turns it away.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenBmpFile(path);
     if (fd < 0)
         return BMP_ERR_FILE;
     const int nResult = ReadOpenFile(fd, out);

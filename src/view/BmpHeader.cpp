@@ -2,12 +2,6 @@
 
 #include "view/BmpDecoder.h"
 
-#include <QFile>
-
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -68,31 +62,13 @@ int ParseBmpHeader(const unsigned char *data, qsizetype size, CBmpHeaderInfo &ou
 int ReadBmpHeader(const QString &path, CBmpHeaderInfo &out)
 {
     out = CBmpHeaderInfo();
-    const QByteArray name = QFile::encodeName(path);
-    if (name.isEmpty())
-        return BMP_ERR_FILE;
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenBmpFile(path);
     if (fd < 0)
         return BMP_ERR_FILE;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return BMP_ERR_FILE;
-    }
     unsigned char head[kBmpHeaderReadBytes];
-    qsizetype nRead = 0;
-    while (nRead < qsizetype(sizeof head)) {
-        const ssize_t n = ::read(fd, head + nRead, sizeof head - size_t(nRead));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            return BMP_ERR_FILE;
-        }
-        if (n == 0)
-            break;
-        nRead += n;
-    }
+    const qint64 nRead = ReadBmpFileAt(fd, head, sizeof head, 0);
     ::close(fd);
+    if (nRead < 0)
+        return BMP_ERR_FILE;
     return ParseBmpHeader(head, nRead, out);
 }
