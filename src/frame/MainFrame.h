@@ -68,6 +68,9 @@ private:
     bool MayDecide() const;
     // Sends WM_PREVIEW_RESULT and waits; m_bResultPending holds while it waits.
     qint64 SendResult(quint64 nResult);
+    // Sends the user's decision and closes the window when the driver accepts it (or a close request
+    // came meanwhile); a refusal is reported with nRefusedError and the window stays.
+    void SendDecision(quint64 nResult, int nRefusedError);
     // A message box owned by the window; counted in m_nOpenBoxes while it is open.
     int ShowBox(const QString &text, unsigned flags);
     // The close the program itself asks for: it goes through closeEvent without a question.

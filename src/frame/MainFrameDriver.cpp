@@ -69,19 +69,8 @@ qint64 CMainFrame::OnPreviewClose(quint64, qint64)
 
 void CMainFrame::OnFilePrint()
 {
-    if (!MayDecide())
-        return;
-    QPointer<CMainFrame> self(this);
-    const qint64 reply = SendResult(PREVIEW_RESULT_PRINT);
-    if (!self)
-        return;
-    if (m_bCloseRequested || reply >= 0) {
-        CloseFrame();
-        return;
-    }
-    ShowBox(FormatResString(IDS_ERR_DRIVER_NOTIFY, {ERR_PRINT_REFUSED}), MB_OK);
-    if (self && m_bCloseRequested)
-        CloseFrame();
+    if (MayDecide())
+        SendDecision(PREVIEW_RESULT_PRINT, ERR_PRINT_REFUSED);
 }
 
 void CMainFrame::OnAppExit()
@@ -103,18 +92,8 @@ void CMainFrame::OnSysCommand(unsigned nID, qint64)
         CloseFrame();
         return;
     }
-    if (answer != IDYES)
-        return;
-    const qint64 reply = SendResult(PREVIEW_RESULT_CANCEL);
-    if (!self)
-        return;
-    if (m_bCloseRequested || reply >= 0) {
-        CloseFrame();
-        return;
-    }
-    ShowBox(FormatResString(IDS_ERR_DRIVER_NOTIFY, {ERR_CANCEL_REFUSED}), MB_OK);
-    if (self && m_bCloseRequested)
-        CloseFrame();
+    if (answer == IDYES)
+        SendDecision(PREVIEW_RESULT_CANCEL, ERR_CANCEL_REFUSED);
 }
 
 void CMainFrame::UpdateBusyCursor()
@@ -172,6 +151,21 @@ qint64 CMainFrame::SendResult(quint64 nResult)
     if (theApp.m_driverLink.LastSendAborted())
         m_bCloseRequested = true;
     return reply;
+}
+
+void CMainFrame::SendDecision(quint64 nResult, int nRefusedError)
+{
+    QPointer<CMainFrame> self(this);
+    const qint64 reply = SendResult(nResult);
+    if (!self)
+        return;
+    if (m_bCloseRequested || reply >= 0) {
+        CloseFrame();
+        return;
+    }
+    ShowBox(FormatResString(IDS_ERR_DRIVER_NOTIFY, {nRefusedError}), MB_OK);
+    if (self && m_bCloseRequested)
+        CloseFrame();
 }
 
 int CMainFrame::ShowBox(const QString &text, unsigned flags)
