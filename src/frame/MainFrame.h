@@ -84,7 +84,6 @@ private:
     bool m_bCloseRequested = false;
     bool m_bClosing = false;
     int m_nOpenBoxes = 0;
-    // (end of the driver-facing block)
 
 public:
     // Construction (MainFrameCreate.cpp).
