@@ -1,7 +1,10 @@
 // The command-line scan and the handle's reading.
 #include "app/CommandLine.h"
+#include "support/ParamPrint.h"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 
 namespace {
 
@@ -11,6 +14,11 @@ struct ScanCase {
     const char *ini;
     const char *handle;
 };
+
+void PrintTo(const ScanCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class ScanTest : public ::testing::TestWithParam<ScanCase> {};
 
@@ -48,6 +56,12 @@ struct HandleCase {
     const char *text;
     quint64 expected;
 };
+
+void PrintTo(const HandleCase &c, std::ostream *os)
+{
+    ParamPrint::Quoted(c.text, os);
+    *os << " -> 0x" << QString::number(c.expected, 16).toUpper().toStdString();
+}
 
 class HandleTest : public ::testing::TestWithParam<HandleCase> {};
 

@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <ostream>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -259,6 +260,11 @@ struct JobErrorCase {
     int nError;
     bool bPagesGo; // page 1 and the sweep run
 };
+
+void PrintTo(const JobErrorCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class AppJobError : public AppStart, public ::testing::WithParamInterface<JobErrorCase> {};
 

@@ -1,9 +1,11 @@
 // The 32-byte frame: the exact bytes on the wire, and the stream reassembly.
 #include "app/DriverFrame.h"
+#include "support/ParamPrint.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <ostream>
 
 namespace {
 
@@ -14,6 +16,12 @@ struct FrameBytes {
     DriverFrame frame;
     Bytes bytes;
 };
+
+void PrintTo(const FrameBytes &c, std::ostream *os)
+{
+    *os << c.name << ": ";
+    ParamPrint::HexPrefix(c.bytes.data(), c.bytes.size(), os);
+}
 
 // Worked by hand from the layout: kind @0 u32, message @4 u32, serial @8 u64, wParam @16 u64,
 // lParam @24 i64, all little-endian.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/stat.h>
@@ -27,6 +29,11 @@ struct HandleParam {
     const char *name;
     std::function<HandleCase()> make;
 };
+
+void PrintTo(const HandleParam &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 std::vector<HandleParam> HandleParams()
 {

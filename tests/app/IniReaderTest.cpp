@@ -1,5 +1,6 @@
 // The INI reader against the platform's profile-reading rules, on byte-built files.
 #include "app/IniReader.h"
+#include "support/ParamPrint.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +34,11 @@ struct StringCase {
     const char *key;
     const char *expected; // UTF-8
 };
+
+void PrintTo(const StringCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class IniStringTest : public ::testing::TestWithParam<StringCase> {};
 
@@ -96,6 +103,12 @@ struct IntCase {
     int expected;
 };
 
+void PrintTo(const IntCase &c, std::ostream *os)
+{
+    ParamPrint::Quoted(c.value, os);
+    *os << " -> " << c.expected;
+}
+
 class IniIntTest : public ::testing::TestWithParam<IntCase> {};
 
 TEST_P(IniIntTest, ReadsAsThePlatform)
@@ -143,6 +156,12 @@ struct EncodingCase {
     const char *name;
     QByteArray file;
 };
+
+void PrintTo(const EncodingCase &c, std::ostream *os)
+{
+    *os << c.name << ": ";
+    ParamPrint::HexPrefix(c.file, os);
+}
 
 class IniEncodingTest : public ::testing::TestWithParam<EncodingCase> {};
 

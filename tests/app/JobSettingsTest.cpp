@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 namespace {
 
 // The lines of a complete job, in the order the keys are read.
@@ -95,6 +97,11 @@ struct FaultCase {
     const char *line; // the replacement; nullptr leaves the key out
     int nError;
 };
+
+void PrintTo(const FaultCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class ReadJobFileFault : public ::testing::TestWithParam<FaultCase> {};
 

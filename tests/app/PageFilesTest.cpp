@@ -1,6 +1,7 @@
 // Page-file names, the wildcard rules and the exit deletions, on real temporary folders.
 #include "app/PageFiles.h"
 #include "app/JobSettings.h"
+#include "support/ParamPrint.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 namespace {
 
 struct MatchCase {
@@ -16,6 +19,14 @@ struct MatchCase {
     const char *name;
     bool matches;
 };
+
+void PrintTo(const MatchCase &c, std::ostream *os)
+{
+    ParamPrint::Quoted(c.pattern, os);
+    *os << " on ";
+    ParamPrint::Quoted(c.name, os);
+    *os << (c.matches ? " matches" : " fails");
+}
 
 class WildcardTest : public ::testing::TestWithParam<MatchCase> {};
 

@@ -67,6 +67,11 @@ struct StepCase {
     int index;
 };
 
+void PrintTo(const StepCase &c, std::ostream *os)
+{
+    *os << "zoom " << c.zoomBefore << " steps " << c.steps << " -> entry " << c.index;
+}
+
 class StepZoomIndexTest : public ::testing::TestWithParam<StepCase> {};
 
 TEST_P(StepZoomIndexTest, SelectsEntry)

@@ -13,7 +13,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
+
+// A corpus file by its path in the suite. QString lives in the global namespace, so GoogleTest finds
+// its printer only here.
+void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << text.toStdString();
+}
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ostream>
 
 using namespace ViewGeometry;
 
@@ -126,6 +127,11 @@ struct MulDivCase {
     int a, b, d, expected;
 };
 
+void PrintTo(const MulDivCase &c, std::ostream *os)
+{
+    *os << c.a << " * " << c.b << " / " << c.d << " -> " << c.expected;
+}
+
 class MulDivRounding : public ::testing::TestWithParam<MulDivCase> {};
 
 TEST_P(MulDivRounding, HalvesAwayFromZero)
@@ -228,6 +234,11 @@ struct BarsCase {
     bool bHorz, bVert;
     QSize client, range;
 };
+
+void PrintTo(const BarsCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class Bars : public ::testing::TestWithParam<BarsCase> {};
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace ViewGeometry;
 
 namespace {
@@ -20,6 +22,11 @@ struct WheelCase {
     bool bScroll;
     int nDx, nDy;
 };
+
+void PrintTo(const WheelCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class Wheel : public ::testing::TestWithParam<WheelCase> {};
 

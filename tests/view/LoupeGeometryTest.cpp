@@ -103,6 +103,11 @@ struct MagnificationCase {
     int nExpected;
 };
 
+void PrintTo(const MagnificationCase &c, std::ostream *os)
+{
+    *os << c.nLensDevice << " px lens, " << c.dViewPerDot << " view px per dot -> " << c.nExpected;
+}
+
 class MagnificationTest : public ::testing::TestWithParam<MagnificationCase> {};
 
 TEST_P(MagnificationTest, WholeAndAtLeastFour)

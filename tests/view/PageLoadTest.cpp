@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -20,6 +21,11 @@ struct CLengthCase {
     int nDpi;
     int nMm;
 };
+
+void PrintTo(const CLengthCase &c, std::ostream *os)
+{
+    *os << c.nExtent << " dots at " << c.nDpi << " dpi -> " << c.nMm << " mm";
+}
 
 class TapeLengthTest : public ::testing::TestWithParam<CLengthCase> {};
 
