@@ -1,30 +1,18 @@
 // corvane-jobcheck as an integrator runs it: the JSON text, its escaping and the exit codes.
+#include "support/JobCheckRun.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
 
-struct ToolRun {
-    int nExit;
-    QByteArray out;
-};
-
-ToolRun JobCheck(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-jobcheck"), arguments);
-    process.waitForFinished(30000);
-    return ToolRun{process.exitCode(), process.readAllStandardOutput()};
-}
-
 TEST(JobCheck, SampleJobPrintsSettings)
 {
-    const ToolRun run = JobCheck({QStringLiteral(CORVANE_SOURCE_DIR "/samples/job/job.ini")});
+    const CJobCheckRun run = JobCheck({QStringLiteral(CORVANE_SOURCE_DIR "/samples/job/job.ini")});
     EXPECT_EQ(run.nExit, 0);
     EXPECT_EQ(run.out,
               QByteArray("{\"result\": 0, \"m_nTapeWidthMm\": 24, \"m_nTapeLengthMm\": 62, "
@@ -44,7 +32,7 @@ TEST(JobCheck, EscapesQuotesBackslashesAndControls)
                "FileName=a\"b\nCopies=1\nTapeWidth=x\x01y\nTapeLength=\x7f\nDocName=t\tab\nDPI=180\n"
                "Orientation=1\n");
     file.close();
-    const ToolRun run = JobCheck({file.fileName()});
+    const CJobCheckRun run = JobCheck({file.fileName()});
     EXPECT_EQ(run.nExit, 0);
     EXPECT_NE(run.out.indexOf("\"m_strPageFileFormat\": \"C:\\\\jobs\\\\a\\\"b_%05d.bmp\""), -1)
         << run.out.constData();
@@ -69,7 +57,7 @@ TEST(JobCheck, LoneSurrogateIsWrittenAsReplacement)
     }
     file.write(text);
     file.close();
-    const ToolRun run = JobCheck({file.fileName()});
+    const CJobCheckRun run = JobCheck({file.fileName()});
     EXPECT_EQ(run.nExit, 1);
     EXPECT_NE(run.out.indexOf("\"m_strPageFileFormat\": \"a\xEF\xBF\xBD"
                               "b\""),
@@ -84,7 +72,7 @@ TEST(JobCheck, RefusedJobExitsOneWithPartialState)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[DRVSPEC]\nMaxTapeWidth=12\nMaxTapeLength=30\n[BMPFILE]\nFilePath=/p/\n");
     file.close();
-    const ToolRun run = JobCheck({file.fileName()});
+    const CJobCheckRun run = JobCheck({file.fileName()});
     EXPECT_EQ(run.nExit, 1);
     const QJsonObject json = QJsonDocument::fromJson(run.out).object();
     EXPECT_EQ(json.value(QStringLiteral("result")).toInt(), 294);
@@ -92,7 +80,7 @@ TEST(JobCheck, RefusedJobExitsOneWithPartialState)
     EXPECT_EQ(json.value(QStringLiteral("m_strPageFilePattern")).toString(), QString());
     EXPECT_EQ(json.value(QStringLiteral("m_nCopies")).toInt(), 0);
 
-    const ToolRun missing = JobCheck({dir.filePath(QStringLiteral("absent.ini"))});
+    const CJobCheckRun missing = JobCheck({dir.filePath(QStringLiteral("absent.ini"))});
     EXPECT_EQ(missing.nExit, 1);
     EXPECT_EQ(QJsonDocument::fromJson(missing.out).object().value(QStringLiteral("result")).toInt(), 267);
 }

@@ -91,3 +91,11 @@ pid_t CDriverRun::PreviewPid()
         m_previewPid = static_cast<pid_t>(match.captured(1).toInt());
     return m_previewPid;
 }
+
+quint64 CDriverRun::WindowId(int nMs)
+{
+    QRegularExpressionMatch match;
+    if (!WaitForLine(QStringLiteral("^<- post WM_PREVIEW_OPENED serial=1 wParam=0x([0-9a-f]+)"), nMs, &match))
+        return 0;
+    return match.captured(1).toULongLong(nullptr, 16);
+}

@@ -22,6 +22,9 @@ public:
     // died by a signal).
     int Finish(int nMs = 20000);
     pid_t PreviewPid();
+    // The preview window's id from its WM_PREVIEW_OPENED, as the driver reported it; 0 when none came
+    // within nMs.
+    quint64 WindowId(int nMs = 15000);
     QString Output() const { return m_lines.join(u'\n'); }
 
 private:

@@ -18,21 +18,12 @@ QString DriverError(int nNumber)
     return FormatResString(IDS_ERR_DRIVER_NOTIFY, {nNumber});
 }
 
-quint64 WindowId(CDriverRun &run)
-{
-    QRegularExpressionMatch match;
-    if (!run.WaitForLine(QStringLiteral("^<- post WM_PREVIEW_OPENED serial=1 wParam=0x([0-9a-f]+)"), 15000,
-                         &match))
-        return 0;
-    return match.captured(1).toULongLong(nullptr, 16);
-}
-
 TEST_F(E2eJobTest, PrintAccepted)
 {
     CDriverRun run({QStringLiteral("--report-delay"), QStringLiteral("50")});
     const pid_t pid = run.PreviewPid();
     ASSERT_GT(pid, 0);
-    ASSERT_NE(WindowId(run), 0u);
+    ASSERT_NE(run.WindowId(), 0u);
     ASSERT_TRUE(WaitForWindow(pid));
     ASSERT_TRUE(ClickCommand(pid, ID_FILE_PRINT));
     EXPECT_EQ(run.Finish(), 0) << run.Output().toStdString();
@@ -78,7 +69,7 @@ TEST_F(E2eJobTest, CloseBoxAsksThenCancels)
 {
     CDriverRun run({});
     const pid_t pid = run.PreviewPid();
-    const quint64 window = WindowId(run);
+    const quint64 window = run.WindowId();
     ASSERT_TRUE(WaitForWindow(pid));
     ASSERT_TRUE(SendDeleteWindow(window));
     ASSERT_TRUE(AnswerNo(pid, kCancelQuestion()));
@@ -95,7 +86,7 @@ TEST_F(E2eJobTest, AltF4AsksThenCancels)
         GTEST_SKIP() << "Alt+F4 is the window manager's key; openbox is not installed (tools/setup.sh)";
     CDriverRun run({});
     const pid_t pid = run.PreviewPid();
-    const quint64 window = WindowId(run);
+    const quint64 window = run.WindowId();
     ASSERT_TRUE(WaitForWindow(pid));
     ASSERT_EQ(RunInSession(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"),
                                                        QStringLiteral("--sync"), QString::number(window)}),

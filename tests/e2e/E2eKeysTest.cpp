@@ -17,15 +17,6 @@ namespace {
 constexpr quint32 kRoleComboBox = 11;
 constexpr int kStateFocused = 12;
 
-quint64 WindowId(CDriverRun &run)
-{
-    QRegularExpressionMatch match;
-    if (!run.WaitForLine(QStringLiteral("^<- post WM_PREVIEW_OPENED serial=1 wParam=0x([0-9a-f]+)"), 15000,
-                         &match))
-        return 0;
-    return match.captured(1).toULongLong(nullptr, 16);
-}
-
 QString PagePane(int nPage, int nCount)
 {
     return FormatResString(IDS_PANE_PAGE_FORMAT, {LoadResString(ID_INDICATOR_PAGE), nPage, nCount});
@@ -41,7 +32,7 @@ protected:
                         QStringLiteral("0"), QStringLiteral("--report-delay"), QStringLiteral("20")});
         m_pid = m_run->PreviewPid();
         ASSERT_GT(m_pid, 0) << m_run->Output().toStdString();
-        m_window = WindowId(*m_run);
+        m_window = m_run->WindowId();
         ASSERT_NE(m_window, 0u) << m_run->Output().toStdString();
         ASSERT_TRUE(WaitForWindow(m_pid));
         ASSERT_EQ(WaitForPagePane(m_pid, PagePane(1, nPages)), PagePane(1, nPages))

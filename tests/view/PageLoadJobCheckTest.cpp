@@ -1,6 +1,7 @@
 // corvane-jobcheck's page modes as an integrator runs them: the page as JSON, its PNG, and the pages
 // of a job with the tape length each would set.
 #include "BmpBuilder.h"
+#include "support/JobCheckRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,25 +9,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CToolRun {
-    int nExit;
-    QByteArray out;
-};
-
-CToolRun JobCheck(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-jobcheck"), arguments);
-    process.waitForFinished(30000);
-    return CToolRun{process.exitCode(), process.readAllStandardOutput()};
-}
 
 void WriteBytes(const QString &path, const std::vector<uchar> &bytes)
 {
@@ -51,7 +38,7 @@ TEST(JobCheckPage, PrintsTheDecodedPageAndWritesItAsRgbPng)
     const QString bmp = dir.filePath(QStringLiteral("page.bmp"));
     const QString png = dir.filePath(QStringLiteral("page.png"));
     WriteBytes(bmp, MonoPage());
-    const CToolRun run = JobCheck({QStringLiteral("--page"), bmp, QStringLiteral("--png"), png});
+    const CJobCheckRun run = JobCheck({QStringLiteral("--page"), bmp, QStringLiteral("--png"), png});
     EXPECT_EQ(run.nExit, 0);
     EXPECT_EQ(run.out,
               QByteArray("{\"loaded\": true, \"width\": 3, \"height\": 2, \"bits\": 1, \"alpha\": false, "
@@ -77,7 +64,7 @@ TEST(JobCheckPage, AnAlphaPageIsMarkedAndDrawnOpaque)
     const QString bmp = dir.filePath(QStringLiteral("a.bmp"));
     const QString png = dir.filePath(QStringLiteral("a.png"));
     WriteBytes(bmp, b.Build());
-    const CToolRun run = JobCheck({QStringLiteral("--page"), bmp, QStringLiteral("--png"), png});
+    const CJobCheckRun run = JobCheck({QStringLiteral("--page"), bmp, QStringLiteral("--png"), png});
     EXPECT_EQ(run.out,
               QByteArray("{\"loaded\": true, \"width\": 2, \"height\": 1, \"bits\": 32, \"alpha\": true}\n"));
     const QImage image(png);
@@ -88,7 +75,7 @@ TEST(JobCheckPage, APageThatDoesNotLoadIsReportedWithExitZeroAndNoPng)
 {
     QTemporaryDir dir;
     const QString png = dir.filePath(QStringLiteral("none.png"));
-    const CToolRun run = JobCheck({QStringLiteral("--page"), dir.filePath(QStringLiteral("missing.bmp")),
+    const CJobCheckRun run = JobCheck({QStringLiteral("--page"), dir.filePath(QStringLiteral("missing.bmp")),
                                    QStringLiteral("--png"), png});
     EXPECT_EQ(run.nExit, 0);
     EXPECT_EQ(
@@ -118,7 +105,7 @@ TEST(JobCheckPages, ListsEachExistingPageWithItsTapeLength)
         "\nFileName=job\nCopies=1\nTapeWidth=24mm\nTapeLength=100mm\nDocName=d\nDPI=360\nOrientation=2\n");
     ini.close();
 
-    const CToolRun run = JobCheck({ini.fileName(), QStringLiteral("--pages")});
+    const CJobCheckRun run = JobCheck({ini.fileName(), QStringLiteral("--pages")});
     EXPECT_EQ(run.nExit, 0) << run.out.constData();
     const QJsonArray pages =
         QJsonDocument::fromJson(run.out).object().value(QStringLiteral("pages")).toArray();
