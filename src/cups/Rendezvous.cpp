@@ -1,0 +1,115 @@
+#include "cups/Rendezvous.h"
+
+#include <cerrno>
+#include <cstring>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace rendezvous {
+namespace {
+
+socklen_t AbstractAddress(uid_t uid, sockaddr_un &address)
+{
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    const QByteArray name = AgentSocketName(uid);
+    std::memcpy(address.sun_path + 1, name.constData(), static_cast<size_t>(name.size()));
+    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<size_t>(name.size()));
+}
+
+QString ErrnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+QByteArray AgentSocketName(uid_t uid)
+{
+    return QByteArrayLiteral("corvane-agent/") + QByteArray::number(static_cast<qulonglong>(uid));
+}
+
+Verdict JudgeAgent(uid_t agentUid, uid_t jobUid)
+{
+    if (agentUid == static_cast<uid_t>(-1))
+        return {false, QStringLiteral("the listener's credentials cannot be read")};
+    if (agentUid != jobUid)
+        return {false, QStringLiteral(
+                           "the listener on the agent's name runs as uid %1, not as the job's user (uid %2)")
+                           .arg(agentUid)
+                           .arg(jobUid)};
+    return {true, {}};
+}
+
+Verdict JudgeFilter(uid_t peerUid, uid_t filterUserUid)
+{
+    if (peerUid == static_cast<uid_t>(-1))
+        return {false, QStringLiteral("the peer's credentials cannot be read")};
+    if (peerUid == 0 || (filterUserUid != static_cast<uid_t>(-1) && peerUid == filterUserUid))
+        return {true, {}};
+    return {false, QStringLiteral("uid %1 is neither root nor the print filter user").arg(peerUid)};
+}
+
+uid_t FilterUserUid()
+{
+    const char *name = ::getenv("CORVANE_FILTER_USER");
+    if (name == nullptr || *name == '\0')
+        name = "lp";
+    const passwd *entry = ::getpwnam(name);
+    return entry != nullptr ? entry->pw_uid : static_cast<uid_t>(-1);
+}
+
+uid_t PeerUid(int fd)
+{
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 || size != sizeof credentials)
+        return static_cast<uid_t>(-1);
+    return credentials.uid;
+}
+
+int Listen(uid_t uid, QString *why)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        if (why != nullptr)
+            *why = ErrnoText();
+        return -1;
+    }
+    sockaddr_un address;
+    const socklen_t size = AbstractAddress(uid, address);
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), size) != 0 || ::listen(fd, 16) != 0) {
+        if (why != nullptr)
+            *why = errno == EADDRINUSE ? QStringLiteral("in use") : ErrnoText();
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int Connect(uid_t uid, QString *why)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        if (why != nullptr)
+            *why = ErrnoText();
+        return -1;
+    }
+    sockaddr_un address;
+    const socklen_t size = AbstractAddress(uid, address);
+    int rc;
+    do
+        rc = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), size);
+    while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        if (why != nullptr)
+            *why = errno == ECONNREFUSED ? QStringLiteral("no agent is listening") : ErrnoText();
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace rendezvous
