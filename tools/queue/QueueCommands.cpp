@@ -40,14 +40,13 @@ const char *const kCopied[] = {"printer-location",
                                "job-k-limit",
                                "job-page-limit"};
 
-// Defaults the scheduler reports from the PPD's own defaults (and the notify- ones, which are the
-// scheduler's own); the preview PPD carries those. The
-// scheduler reports such a name twice when a server-side default overrides the PPD's; only then is it
-// copied.
+// Defaults the scheduler reports from the PPD's own defaults; the preview PPD carries those. The scheduler
+// reports such a name twice when a server-side default overrides the PPD's; only then is it copied. (The
+// notify- defaults are the scheduler's own and never copied.)
 const char *const kFromPpd[] = {
-    "media-default",      "media-col-default",        "media-source-default",  "media-type-default",
-    "output-bin-default", "print-color-mode-default", "print-quality-default", "printer-resolution-default",
-    "sides-default",      "document-format-default"};
+    "media-default",      "media-col-default",        "media-source-default",   "media-type-default",
+    "output-bin-default", "print-color-mode-default", "print-quality-default",  "printer-resolution-default",
+    "sides-default",      "finishings-default",       "document-format-default"};
 
 bool Contains(const char *const *list, size_t count, const char *name)
 {
