@@ -100,56 +100,50 @@ protected:
     static inline QByteArray s_skip;
 };
 
+// A command line's words; none of them holds a blank.
+QStringList W(const char *words)
+{
+    return QString::fromUtf8(words).split(u' ');
+}
+
 TEST_F(QueueTool, LpadminTakesCorvanePpdOutput)
 {
     const CRun ppd = Exec(QStringLiteral(CORVANE_BINARY_DIR "/corvane-ppd"),
                           {Path("ppds/zebra.ppd"), QStringLiteral("-o"), Path("zebra-preview.ppd")});
     ASSERT_EQ(ppd.exit, 0) << ppd.err.constData();
-    Lp(QStringLiteral("lpadmin"),
-       {QStringLiteral("-p"), QStringLiteral("zp"), QStringLiteral("-E"), QStringLiteral("-v"),
-        QStringLiteral("file:///dev/null"), QStringLiteral("-P"), Path("zebra-preview.ppd")});
-    Lp(QStringLiteral("lpadmin"), {QStringLiteral("-p"), QStringLiteral("zp"), QStringLiteral("-o"),
-                                   QStringLiteral("CorvaneWithoutSession=Drop")});
-    const QByteArray options = Lp(QStringLiteral("lpoptions"), {QStringLiteral("-p"), QStringLiteral("zp")});
+    const QString lpadmin = QStringLiteral("lpadmin");
+    Lp(lpadmin, W("-p zp -E -v file:///dev/null -P") << Path("zebra-preview.ppd"));
+    Lp(lpadmin, W("-p zp -o CorvaneWithoutSession=Drop"));
+    const QByteArray options = Lp(QStringLiteral("lpoptions"), W("-p zp"));
     EXPECT_TRUE(options.contains("printer-make-and-model='Zebra ZPL Label Printer with Preview'"))
         << options.data();
     EXPECT_TRUE(options.contains("printer-is-accepting-jobs=true")) << options.data();
     const QByteArray installed = FileText(Path("cups/ppd/zp.ppd"));
     EXPECT_TRUE(installed.contains("\n*DefaultCorvaneWithoutSession: Drop\n"));
     EXPECT_TRUE(installed.contains("\n*cupsFilter: \"application/vnd.cups-raster 50 corvane-cups\"\n"));
-    Lp(QStringLiteral("lpadmin"), {QStringLiteral("-x"), QStringLiteral("zp")});
+    Lp(lpadmin, W("-x zp"));
 }
 
 TEST_F(QueueTool, AddListRemoveAndRefusals)
 {
     const QString lpadmin = QStringLiteral("lpadmin");
-    Lp(lpadmin, {QStringLiteral("-p"), QStringLiteral("direct"), QStringLiteral("-E"), QStringLiteral("-v"),
-                 QStringLiteral("file:///dev/null"), QStringLiteral("-P"), Path("ppds/dymo.ppd"),
-                 QStringLiteral("-L"), QStringLiteral("Shelf 3")});
+    Lp(lpadmin, W("-p direct -E -v file:///dev/null -L Shelf-3 -P") << Path("ppds/dymo.ppd"));
     Lp(lpadmin,
-       {QStringLiteral("-p"), QStringLiteral("direct"), QStringLiteral("-o"),
-        QStringLiteral("PageSize=w101h252"), QStringLiteral("-o"), QStringLiteral("job-priority-default=20"),
-        QStringLiteral("-o"), QStringLiteral("printer-error-policy=abort-job")});
-    Lp(lpadmin, {QStringLiteral("-p"), QStringLiteral("ps"), QStringLiteral("-E"), QStringLiteral("-v"),
-                 QStringLiteral("file:///dev/null"), QStringLiteral("-P"), Path("ppds/generic.ppd")});
-    Lp(lpadmin, {QStringLiteral("-p"), QStringLiteral("raw"), QStringLiteral("-E"), QStringLiteral("-v"),
-                 QStringLiteral("file:///dev/null")});
+       W("-p direct -o PageSize=w101h252 -o job-priority-default=20 -o printer-error-policy=abort-job"));
+    Lp(lpadmin, W("-p ps -E -v file:///dev/null -P") << Path("ppds/generic.ppd"));
+    Lp(lpadmin, W("-p raw -E -v file:///dev/null"));
     const auto snapshot = [&]() {
-        return FileText(Path("cups/ppd/direct.ppd")) +
-               Lp(QStringLiteral("lpoptions"), {QStringLiteral("-p"), QStringLiteral("direct")}) +
-               Lp(QStringLiteral("lpstat"),
-                  {QStringLiteral("-l"), QStringLiteral("-p"), QStringLiteral("direct")}) +
-               Lp(QStringLiteral("lpstat"), {QStringLiteral("-v"), QStringLiteral("direct")});
+        return FileText(Path("cups/ppd/direct.ppd")) + Lp(QStringLiteral("lpoptions"), W("-p direct")) +
+               Lp(QStringLiteral("lpstat"), W("-l -p direct")) + Lp(QStringLiteral("lpstat"), W("-v direct"));
     };
     const QByteArray original = snapshot();
 
-    CRun run = Queue({QStringLiteral("add"), QStringLiteral("direct")});
+    CRun run = Queue(W("add direct"));
     ASSERT_EQ(run.exit, 0) << run.err.constData();
     EXPECT_EQ(run.out, "added direct-preview, the preview queue of direct\n");
-    const QByteArray options =
-        Lp(QStringLiteral("lpoptions"), {QStringLiteral("-p"), QStringLiteral("direct-preview")});
+    const QByteArray options = Lp(QStringLiteral("lpoptions"), W("-p direct-preview"));
     for (const char *expected :
-         {"device-uri=file:///dev/null", "job-priority=20", "printer-location='Shelf 3'",
+         {"device-uri=file:///dev/null", "job-priority=20", "printer-location=Shelf-3",
           "printer-info='direct with preview'", "printer-is-accepting-jobs=true", "printer-state=3",
           "printer-make-and-model='DYMO Label Printer with Preview'"})
         EXPECT_TRUE(options.contains(expected)) << expected << " not in " << options.constData();
@@ -158,54 +152,48 @@ TEST_F(QueueTool, AddListRemoveAndRefusals)
     EXPECT_TRUE(ppd.contains("\n*CorvaneWraps: \"direct\"\n"));
     EXPECT_TRUE(ppd.contains("\n*CorvaneFilter: \"application/vnd.cups-raster 50 rastertolabel\"\n"));
 
-    run = Queue({QStringLiteral("add"), QStringLiteral("direct"), QStringLiteral("--name"),
-                 QStringLiteral("second")});
+    run = Queue(W("add direct --name second"));
     EXPECT_EQ(run.exit, 0) << run.err.constData();
-    run = Queue({QStringLiteral("list")}, true);
+    run = Queue(W("list"), true);
     EXPECT_EQ(run.exit, 0) << run.err.constData();
     EXPECT_EQ(run.out, "direct-preview\tdirect\nsecond\tdirect\n");
 
     const struct {
-        QStringList arguments;
+        const char *arguments;
         bool nobody;
         const char *error;
     } refusals[] = {
-        {{QStringLiteral("add"), QStringLiteral("nope")}, false, "no queue named nope"},
-        {{QStringLiteral("add"), QStringLiteral("ps")}, false, "ps: the printer does not take CUPS raster"},
-        {{QStringLiteral("add"), QStringLiteral("raw")}, false, "raw has no PPD"},
-        {{QStringLiteral("add"), QStringLiteral("direct")},
-         false,
-         "a queue named direct-preview exists already"},
-        {{QStringLiteral("add"), QStringLiteral("second")}, false, "second is a preview queue itself"},
-        {{QStringLiteral("add"), QStringLiteral("direct"), QStringLiteral("--name"), QStringLiteral("a/b")},
-         false,
-         "a/b cannot name a queue"},
-        {{QStringLiteral("remove"), QStringLiteral("direct")}, false, "direct is not a preview queue"},
-        {{QStringLiteral("remove"), QStringLiteral("nope")}, false, "no queue named nope"},
-        {{QStringLiteral("add"), QStringLiteral("direct"), QStringLiteral("--name"), QStringLiteral("third")},
-         true,
+        {"add nope", false, "no queue named nope"},
+        {"add ps", false, "ps: the printer does not take CUPS raster"},
+        {"add raw", false, "raw has no PPD"},
+        {"add direct", false, "a queue named direct-preview exists already"},
+        {"add second", false, "second is a preview queue itself"},
+        {"add direct --name a/b", false, "a/b cannot name a queue"},
+        {"remove direct", false, "direct is not a preview queue"},
+        {"remove nope", false, "no queue named nope"},
+        {"add direct --name third", true,
          "no permission to change CUPS queues: run corvane-queue as root (sudo) or as a member of the "
          "lpadmin group"},
-        {{QStringLiteral("remove"), QStringLiteral("second")}, true, "no permission to change CUPS queues"},
+        {"remove second", true, "no permission to change CUPS queues"},
     };
     for (const auto &refusal : refusals) {
-        SCOPED_TRACE(refusal.arguments.join(u' ').toStdString());
-        run = Queue(refusal.arguments, refusal.nobody);
+        SCOPED_TRACE(refusal.arguments);
+        run = Queue(W(refusal.arguments), refusal.nobody);
         EXPECT_EQ(run.exit, 1);
         EXPECT_TRUE(run.err.startsWith("corvane-queue: " + QByteArray(refusal.error))) << run.err.constData();
         EXPECT_EQ(run.err.count('\n'), 1);
     }
-    run = Queue({QStringLiteral("list")}, false, Path("nothing.sock"));
+    run = Queue(W("list"), false, Path("nothing.sock"));
     EXPECT_EQ(run.exit, 1);
     EXPECT_TRUE(run.err.startsWith("corvane-queue: CUPS is not running")) << run.err.constData();
-    EXPECT_EQ(Queue({QStringLiteral("add")}).exit, 2);
+    EXPECT_EQ(Queue(W("add")).exit, 2);
 
     for (const char *name : {"direct-preview", "second"}) {
         run = Queue({QStringLiteral("remove"), QString::fromLatin1(name)});
         EXPECT_EQ(run.exit, 0) << run.err.constData();
         EXPECT_EQ(run.out, "removed " + QByteArray(name) + '\n');
     }
-    EXPECT_EQ(Queue({QStringLiteral("list")}).out, "");
+    EXPECT_EQ(Queue(W("list")).out, "");
     EXPECT_EQ(snapshot(), original);
 }
 
