@@ -5,6 +5,8 @@
 #
 #   private-cupsd.sh start DIR [FILTER...]   start cupsd on DIR (made if missing); each FILTER is copied
 #                                            into DIR's filter folder. Prints CUPS_SERVER=DIR/cups.sock.
+#   private-cupsd.sh start-admin DIR [FILTER...]  the same, but adding, changing and removing queues
+#                                            needs administrator rights as on an installed system (root)
 #   private-cupsd.sh stop DIR                stop it (the folder stays; remove it yourself)
 #
 # Clients reach it with CUPS_SERVER=DIR/cups.sock (lp, lpstat, lpadmin, cancel, the CUPS API). Started by
@@ -13,7 +15,7 @@
 # Started by anyone else, cupsd and its filters run as that user.
 set -euo pipefail
 
-usage() { sed -n '6,9p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 64; }
+usage() { sed -n '6,11p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 64; }
 
 [ $# -ge 2 ] || usage
 command=$1
@@ -21,7 +23,7 @@ dir=$2
 shift 2
 
 case $command in
-start)
+start|start-admin)
   command -v cupsd >/dev/null || { echo "private-cupsd: cupsd not found (package cups-daemon)" >&2; exit 1; }
   mkdir -p "$dir"
   dir=$(cd "$dir" && pwd)
@@ -73,6 +75,14 @@ PreserveJobFiles No
   Allow all
 </Location>
 <Policy default>
+$(if [ "$command" = start-admin ]; then cat <<ADMIN
+  <Limit CUPS-Add-Modify-Printer CUPS-Delete-Printer CUPS-Add-Modify-Class CUPS-Delete-Class CUPS-Set-Default>
+    AuthType Default
+    Require user @SYSTEM
+    Order deny,allow
+  </Limit>
+ADMIN
+fi)
   <Limit All>
     Order deny,allow
   </Limit>

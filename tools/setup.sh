@@ -14,12 +14,16 @@ packages=(
   dbus dbus-daemon at-spi2-core
   fonts-ipafont-gothic
 )
+# CUPS without its recommends (which pull in avahi): the scheduler and clients for the private cupsd of
+# the tests, the PPD compiler and tester, the sample label filters, the CUPS API headers.
+cups_packages=(cups cups-daemon cups-client cups-ppdc libcups2-dev)
 
 if [ "${1:-}" != "--no-install" ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${packages[@]}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${cups_packages[@]}"
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
