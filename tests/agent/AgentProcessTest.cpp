@@ -117,12 +117,12 @@ QByteArray Rows(const PageInfo &page)
 
 class AgentProcessTest : public ::testing::Test {
 protected:
-    void StartAgent(const QString &previewMode = {}, const QStringList &extra = {})
+    void StartAgent(const QString &previewMode = {}, const QString &runtimeDir = {})
     {
         ASSERT_TRUE(m_runtime.isValid());
         m_nameUid = 3000000000u + uid_t(::getpid() % 1000000) * 4 + uid_t(m_nAgents++);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("CORVANE_FAKE_PREVIEW_LOG"),
                    m_runtime.filePath(QStringLiteral("fake.log")));
@@ -133,7 +133,7 @@ protected:
         if (!previewMode.isEmpty())
             arguments << QStringLiteral("--preview")
                       << QStringLiteral(CORVANE_BINARY_DIR "/tests/agent/fake_preview");
-        m_agent.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), arguments + extra);
+        m_agent.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), arguments);
         ASSERT_TRUE(m_agent.waitForStarted());
         ASSERT_TRUE(WaitForLog(QStringLiteral("listening for print jobs of uid %1 ").arg(m_nameUid)))
             << Log().toStdString();
@@ -309,6 +309,16 @@ TEST_F(AgentProcessTest, BrokenFiltersAreDroppedAndTheAgentGoesOn)
     ASSERT_TRUE(after.Send(END, EncodeUint(0)));
     EXPECT_EQ(after.Decision(), quint32(PRINT));
     EXPECT_EQ(m_agent.state(), QProcess::Running);
+    m_agent.terminate();
+    ASSERT_TRUE(m_agent.waitForFinished(15000));
+
+    // A session whose runtime folder cannot hold the job: refused, so the filter can print without.
+    StartAgent(QStringLiteral("wait"), m_runtime.filePath(QStringLiteral("agent.log")));
+    CFakeFilter nowhere(m_nameUid);
+    ASSERT_TRUE(nowhere.Send(JOB, EncodeJob(JobInfo{9, 1, "nowhere"})));
+    ASSERT_EQ(nowhere.Receive(type, payload), Io::Ok);
+    EXPECT_EQ(type, quint32(REFUSED));
+    EXPECT_TRUE(payload.contains("cannot create")) << payload.toStdString();
 }
 
 // The agent's end (SIGTERM, the session's end) closes every preview and tells every filter NONE.
