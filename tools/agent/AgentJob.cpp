@@ -43,6 +43,11 @@ CAgentJob::CAgentJob(int filterFd, uid_t peerUid, const QString &previewProgram,
 
 CAgentJob::~CAgentJob()
 {
+    // The notifiers go before their descriptors are closed.
+    delete m_filterNotifier;
+    delete m_previewRead;
+    delete m_previewWrite;
+    m_preview.reset();
     if (m_filterFd >= 0)
         ::close(m_filterFd);
     m_writer.Abandon();
