@@ -4,36 +4,18 @@
 
 #include "DriverLog.h"
 
-#include <QCoreApplication>
+#include "app/DriverLink.h"
+#include "driverside/PreviewStart.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
-
-namespace {
-
-QString FindPreview(const QString &given)
-{
-    if (!given.isEmpty())
-        return given;
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/corvane-preview");
-    if (QFileInfo(beside).isExecutable())
-        return beside;
-    return QStandardPaths::findExecutable(QStringLiteral("corvane-preview"));
-}
-
-} // namespace
 
 CDriverSession::CDriverSession(const DriverOptions &options) : m_options(options)
 {
@@ -46,11 +28,7 @@ CDriverSession::CDriverSession(const DriverOptions &options) : m_options(options
     }
 }
 
-CDriverSession::~CDriverSession()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+CDriverSession::~CDriverSession() = default;
 
 int CDriverSession::Run()
 {
@@ -91,64 +69,36 @@ bool CDriverSession::Prepare()
 
 bool CDriverSession::StartPreview()
 {
-    const QString preview = FindPreview(m_options.previewPath);
-    if (preview.isEmpty()) {
+    PreviewCommand command;
+    command.program = FindPreview(m_options.previewPath);
+    if (command.program.isEmpty()) {
         Say(QStringLiteral("corvane-preview not found (give --preview PATH)"));
         return false;
     }
-    int pair[2];
-    const int type = (m_options.stream ? SOCK_STREAM : SOCK_SEQPACKET) | SOCK_CLOEXEC;
-    if (::socketpair(AF_UNIX, type, 0, pair) != 0) {
-        Say(QStringLiteral("socketpair: ") + QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    m_fd = pair[0];
-    const int childFd = pair[1];
-
-    QStringList arguments;
     if (!m_options.noIni)
-        arguments << QStringLiteral("/INI=") + m_job.jobFile;
-    if (!m_options.noHwnd)
-        arguments << QStringLiteral("/HWND=") + (m_options.hwndText.isEmpty()
-                                                     ? QString::number(childFd, 16).toUpper()
-                                                     : m_options.hwndText);
-    arguments << m_options.previewArgs;
-
-    // Everything the child needs is prepared before fork(): after it only async-signal-safe calls run.
-    std::vector<QByteArray> storage;
-    storage.push_back(QFile::encodeName(preview));
-    for (const QString &a : arguments)
-        storage.push_back(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &s : storage)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    const QByteArray output = QFile::encodeName(m_options.previewOutput);
+        command.jobFile = m_job.jobFile;
+    command.bHwnd = !m_options.noHwnd;
+    command.hwndText = m_options.hwndText;
+    command.extraArguments = m_options.previewArgs;
+    command.bStream = m_options.stream;
+    command.outputFile = m_options.previewOutput;
 
     m_start = Clock::now();
-    m_pid = ::fork();
-    if (m_pid < 0) {
-        Say(QStringLiteral("fork: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    PreviewProcess process;
+    QString why;
+    if (!::StartPreview(command, process, &why)) {
+        Say(why);
         return false;
     }
-    if (m_pid == 0) {
-        ::fcntl(childFd, F_SETFD, 0); // the preview inherits its end of the pair
-        if (!output.isEmpty()) {
-            const int fd = ::open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-            if (fd >= 0) {
-                ::dup2(fd, 1);
-                ::dup2(fd, 2);
-            }
-        }
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(childFd);
-    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
-    Say(QStringLiteral("started %1 pid=%2 %3").arg(preview).arg(m_pid).arg(arguments.join(u' ')));
+    m_pid = process.pid;
+    m_channel = std::make_unique<CDriverChannel>(process.fd, m_options.stream);
+    Say(QStringLiteral("started %1 pid=%2 %3")
+            .arg(command.program)
+            .arg(m_pid)
+            .arg(process.arguments.join(u' ')));
     if (m_options.closeAtStart) {
         m_bCloseSent = true;
-        Queue(m_options.sendClose ? wire::SEND : wire::POST, wire::CLOSE, 0, 0);
+        Queue(m_options.sendClose ? FRAME_SEND : FRAME_POST, WM_PREVIEW_CLOSE, 0, 0);
     }
     return true;
 }

@@ -1,9 +1,11 @@
 // The exchange with the preview: one poll loop over the socket with timers for the page reports, the
 // close request, the driver's own death, garbage rounds and delayed replies. Writes never block: frames
-// wait in m_out until the socket takes them, so the driver keeps reading while the preview is busy.
+// wait in the channel until the socket takes them, so the driver keeps reading while the preview is busy.
 #include "DriverSession.h"
 
 #include "DriverLog.h"
+
+#include "app/DriverLink.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,12 +20,12 @@ namespace {
 
 constexpr std::chrono::milliseconds kQuiet{200};
 
-QString Describe(const char *arrow, const wire::Frame &f)
+QString Describe(const char *arrow, const DriverFrame &f)
 {
     return QStringLiteral("%1 %2 %3 serial=%4 wParam=%5 lParam=%6")
-        .arg(QString::fromLatin1(arrow), wire::KindName(f.kind), wire::MessageName(f.message))
+        .arg(QString::fromLatin1(arrow), DriverKindName(f.kind), DriverMessageName(f.message))
         .arg(f.serial)
-        .arg(f.kind == wire::POST && f.message == wire::OPENED
+        .arg(f.kind == FRAME_POST && f.message == WM_PREVIEW_OPENED
                  ? QStringLiteral("0x") + QString::number(f.wParam, 16)
                  : QString::number(f.wParam))
         .arg(f.lParam);
@@ -33,7 +35,7 @@ QString Describe(const char *arrow, const wire::Frame &f)
 
 void CDriverSession::Loop()
 {
-    while (!m_eof) {
+    while (!m_channel->AtEnd()) {
         int timeout = 200;
         const auto now = Clock::now();
         auto consider = [&](Clock::time_point due) {
@@ -51,55 +53,44 @@ void CDriverSession::Loop()
         if (m_bProbePending)
             consider(m_lastRead + kQuiet);
 
-        pollfd pfd{m_fd, POLLIN, 0};
-        if (!m_out.empty())
+        pollfd pfd{m_channel->Fd(), POLLIN, 0};
+        if (m_channel->HasPending())
             pfd.events |= POLLOUT;
         if (::poll(&pfd, 1, timeout) < 0 && errno != EINTR)
             break;
         if (pfd.revents & (POLLIN | POLLHUP | POLLERR))
             ReadFrames();
-        if (!m_eof && (pfd.revents & POLLOUT))
-            Flush();
-        if (!m_eof)
+        if (!m_channel->AtEnd() && (pfd.revents & POLLOUT))
+            m_channel->Flush();
+        if (!m_channel->AtEnd())
             RunTimers();
     }
 }
 
 void CDriverSession::ReadFrames()
 {
-    unsigned char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
-                m_eof = true;
-            return;
-        }
-        if (n == 0) {
-            m_eof = true;
-            return;
-        }
+    std::vector<CDriverChannel::Incoming> incoming;
+    while (m_channel->Read(incoming) && !incoming.empty()) {
         m_lastRead = Clock::now();
-        if (!m_options.stream) {
-            if (n == static_cast<ssize_t>(wire::kFrameSize))
-                HandleFrame(wire::Decode(buffer));
+        for (const CDriverChannel::Incoming &in : incoming) {
+            if (in.bFrame)
+                HandleFrame(in.frame);
             else
-                Say(QStringLiteral("<- packet of %1 bytes ignored").arg(n));
-            continue;
+                Say(QStringLiteral("<- packet of %1 bytes ignored").arg(in.nIgnored));
         }
-        m_streamBuffer.append(reinterpret_cast<const char *>(buffer), static_cast<int>(n));
-        while (m_streamBuffer.size() >= static_cast<int>(wire::kFrameSize)) {
-            HandleFrame(wire::Decode(reinterpret_cast<const unsigned char *>(m_streamBuffer.constData())));
-            m_streamBuffer.remove(0, static_cast<int>(wire::kFrameSize));
-        }
+        incoming.clear();
+    }
+    for (const CDriverChannel::Incoming &in : incoming) { // what came before the end
+        if (in.bFrame)
+            HandleFrame(in.frame);
+        else
+            Say(QStringLiteral("<- packet of %1 bytes ignored").arg(in.nIgnored));
     }
 }
 
-void CDriverSession::HandleFrame(const wire::Frame &frame)
+void CDriverSession::HandleFrame(const DriverFrame &frame)
 {
-    if (frame.kind == wire::REPLY) {
+    if (frame.kind == FRAME_REPLY) {
         if (frame.serial == m_probeSerial && m_probeSerial != 0) {
             m_probeSerial = 0;
             m_probeMs = ElapsedMs(m_probeSent);
@@ -119,13 +110,13 @@ void CDriverSession::HandleFrame(const wire::Frame &frame)
         return;
     }
     Say(Describe("<-", frame));
-    if (frame.kind == wire::POST && frame.message == wire::OPENED)
+    if (frame.kind == FRAME_POST && frame.message == WM_PREVIEW_OPENED)
         OnOpened();
-    else if (frame.kind == wire::SEND && frame.message == wire::RESULT)
+    else if (frame.kind == FRAME_SEND && frame.message == WM_PREVIEW_RESULT)
         OnResult(frame);
-    else if (frame.kind == wire::SEND && frame.message == wire::ENDED)
+    else if (frame.kind == FRAME_SEND && frame.message == WM_PREVIEW_ENDED)
         OnEnded(frame);
-    else if (frame.kind == wire::SEND)
+    else if (frame.kind == FRAME_SEND)
         Reply(frame, 0);
 }
 
@@ -143,7 +134,7 @@ void CDriverSession::OnOpened()
     }
 }
 
-void CDriverSession::OnResult(const wire::Frame &frame)
+void CDriverSession::OnResult(const DriverFrame &frame)
 {
     ++m_nResults;
     qint64 result = 0;
@@ -164,7 +155,7 @@ void CDriverSession::OnResult(const wire::Frame &frame)
         Reply(frame, result);
 }
 
-void CDriverSession::OnEnded(const wire::Frame &frame)
+void CDriverSession::OnEnded(const DriverFrame &frame)
 {
     m_bEnded = true;
     const QStringList left = FilesLeft();
@@ -190,11 +181,10 @@ void CDriverSession::RunTimers()
     }
     if (!m_bOpened)
         return;
-    if (m_bProbePending && m_out.empty() && now >= m_lastRead + kQuiet) {
+    if (m_bProbePending && !m_channel->HasPending() && now >= m_lastRead + kQuiet) {
         m_bProbePending = false;
         m_probeSent = now;
-        Queue(wire::SEND, wire::PAGES, 1, 0, false);
-        m_probeSerial = m_serial;
+        m_probeSerial = Queue(FRAME_SEND, WM_PREVIEW_PAGES, 1, 0, false);
     }
     if (m_options.dieAfterMs >= 0 && now >= m_opened + std::chrono::milliseconds(m_options.dieAfterMs)) {
         Say(QStringLiteral("driver dies now (preview pid %1 stays)").arg(m_pid));
@@ -203,14 +193,14 @@ void CDriverSession::RunTimers()
     }
     if (m_nextReport < m_reports.size() && !m_bAwaitingReply && now >= m_reportDue) {
         const PageReport &report = m_reports[m_nextReport++];
-        Queue(m_options.sendReports ? wire::SEND : wire::POST, wire::PAGES, report.count, report.done);
+        Queue(m_options.sendReports ? FRAME_SEND : FRAME_POST, WM_PREVIEW_PAGES, report.count, report.done);
         m_bAwaitingReply = m_options.sendReports;
         m_reportDue = now + std::chrono::milliseconds(m_options.reportDelayMs);
     }
     if (m_options.closeAfterMs >= 0 && !m_bCloseSent && m_bGarbageDone &&
         now >= m_opened + std::chrono::milliseconds(m_options.closeAfterMs)) {
         m_bCloseSent = true;
-        Queue(m_options.sendClose ? wire::SEND : wire::POST, wire::CLOSE, 0, 0);
+        Queue(m_options.sendClose ? FRAME_SEND : FRAME_POST, WM_PREVIEW_CLOSE, 0, 0);
     }
 }
 
@@ -223,7 +213,7 @@ void CDriverSession::SendGarbageRound()
     const int count = m_options.garbageCount;
     for (int i = 0; i < count; ++i) {
         if (m_options.garbage == GarbageKind::Flood) {
-            Queue(wire::POST, wire::PAGES, static_cast<quint64>(i + 1), 0, false);
+            Queue(FRAME_POST, WM_PREVIEW_PAGES, static_cast<quint64>(i + 1), 0, false);
         } else if (m_options.garbage == GarbageKind::Random) {
             // 1..64 random bytes; never empty (that is the connection's end) and never a close request.
             QByteArray packet(1 + static_cast<int>(random() % 64), Qt::Uninitialized);
@@ -240,7 +230,7 @@ void CDriverSession::SendGarbageRound()
             const quint32 kind = kinds[random() % 6];
             const quint32 message = messages[random() % 8];
             if (i % 10 == 9) {
-                QueueRaw(QByteArray(static_cast<int>(wire::kFrameSize) + (i % 20 == 19 ? 1 : -1), '\x02'));
+                QueueRaw(QByteArray(static_cast<int>(kDriverFrameSize) + (i % 20 == 19 ? 1 : -1), '\x02'));
                 continue;
             }
             Queue(kind, message, random(), static_cast<qint64>(random()), false);
@@ -248,10 +238,8 @@ void CDriverSession::SendGarbageRound()
     }
     if (m_options.stream && m_options.garbage == GarbageKind::Random) {
         // On a stream, random bytes would leave the frames misaligned for good; pad to a whole frame.
-        qint64 bytes = 0;
-        for (const QByteArray &p : m_out)
-            bytes += p.size();
-        const int pad = static_cast<int>((wire::kFrameSize - bytes % wire::kFrameSize) % wire::kFrameSize);
+        const qint64 bytes = m_channel->PendingBytes();
+        const int pad = static_cast<int>((kDriverFrameSize - bytes % kDriverFrameSize) % kDriverFrameSize);
         if (pad)
             QueueRaw(QByteArray(pad, '\0'));
     }
@@ -262,50 +250,22 @@ void CDriverSession::SendGarbageRound()
     m_lastRead = Clock::now();
 }
 
-void CDriverSession::Queue(quint32 kind, quint32 message, quint64 wParam, qint64 lParam, bool log)
+quint64 CDriverSession::Queue(quint32 kind, quint32 message, quint64 wParam, qint64 lParam, bool log)
 {
-    wire::Frame frame{kind, message, ++m_serial, wParam, lParam};
-    unsigned char bytes[wire::kFrameSize];
-    wire::Encode(frame, bytes);
+    const DriverFrame frame = m_channel->Queue(kind, message, wParam, lParam);
     if (log)
         Say(Describe("->", frame));
-    QueueRaw(QByteArray(reinterpret_cast<const char *>(bytes), static_cast<int>(wire::kFrameSize)));
+    return frame.serial;
 }
 
 void CDriverSession::QueueRaw(const QByteArray &packet)
 {
-    m_out.push_back(packet);
-    Flush();
+    m_channel->QueueRaw(packet);
 }
 
-void CDriverSession::Reply(const wire::Frame &request, qint64 result)
+void CDriverSession::Reply(const DriverFrame &request, qint64 result)
 {
-    wire::Frame frame{wire::REPLY, request.message, request.serial, 0, result};
-    unsigned char bytes[wire::kFrameSize];
-    wire::Encode(frame, bytes);
-    Say(Describe("->", frame));
-    QueueRaw(QByteArray(reinterpret_cast<const char *>(bytes), static_cast<int>(wire::kFrameSize)));
-}
-
-void CDriverSession::Flush()
-{
-    while (!m_out.empty()) {
-        const QByteArray &packet = m_out.front();
-        const ssize_t n =
-            ::send(m_fd, packet.constData(), static_cast<size_t>(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
-                m_out.clear(); // the preview is gone; reading will see the end
-            return;
-        }
-        if (n < packet.size()) { // a stream took part of it
-            m_out.front() = packet.mid(static_cast<int>(n));
-            return;
-        }
-        m_out.pop_front();
-    }
+    Say(Describe("->", m_channel->Reply(request, result)));
 }
 
 int CDriverSession::ElapsedMs(Clock::time_point since) const

@@ -1,14 +1,16 @@
 #pragma once
 
 #include "DriverOptions.h"
-#include "DriverWire.h"
 #include "LabelJob.h"
+
+#include "app/DriverFrame.h"
+#include "driverside/DriverChannel.h"
 
 #include <QByteArray>
 #include <QList>
 
 #include <chrono>
-#include <deque>
+#include <memory>
 #include <sys/types.h>
 
 // Exit codes of corvane-driver: the user's decision, or what went wrong.
@@ -40,16 +42,15 @@ private:
     bool StartPreview();
     void Loop();
     void ReadFrames();
-    void HandleFrame(const wire::Frame &frame);
+    void HandleFrame(const DriverFrame &frame);
     void OnOpened();
-    void OnResult(const wire::Frame &frame);
-    void OnEnded(const wire::Frame &frame);
+    void OnResult(const DriverFrame &frame);
+    void OnEnded(const DriverFrame &frame);
     void RunTimers();
     void SendGarbageRound();
-    void Queue(quint32 kind, quint32 message, quint64 wParam, qint64 lParam, bool log = true);
+    quint64 Queue(quint32 kind, quint32 message, quint64 wParam, qint64 lParam, bool log = true);
     void QueueRaw(const QByteArray &packet);
-    void Reply(const wire::Frame &request, qint64 result);
-    void Flush();
+    void Reply(const DriverFrame &request, qint64 result);
     int WaitForPreview();
     int Summary(int waitStatus);
     QStringList FilesLeft() const;
@@ -60,11 +61,7 @@ private:
     LabelJob m_job;
     bool m_ownDir = false;
     pid_t m_pid = -1;
-    int m_fd = -1;
-    QByteArray m_streamBuffer;
-    std::deque<QByteArray> m_out;
-    quint64 m_serial = 0;
-    bool m_eof = false;
+    std::unique_ptr<CDriverChannel> m_channel;
 
     Clock::time_point m_start;
     Clock::time_point m_opened;
@@ -87,7 +84,7 @@ private:
     Clock::time_point m_probeSent;
     quint64 m_probeSerial = 0;
     struct DelayedReply {
-        wire::Frame request;
+        DriverFrame request;
         qint64 result;
         Clock::time_point due;
     };

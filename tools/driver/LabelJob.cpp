@@ -1,6 +1,7 @@
 #include "LabelJob.h"
 
-#include <QFile>
+#include "driverside/JobFileWriter.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
@@ -107,38 +108,17 @@ bool WriteLabelJob(const DriverOptions &options, const QString &dir, LabelJob &j
         job.pageFiles.append(path);
     }
 
-    const QString tapeWidth = QStringLiteral("%1mm").arg(options.tapeWidthMm);
-    const QString tapeLength = QStringLiteral("%1mm").arg(LabelPageLengthMm(1));
-    const QList<QPair<QString, QString>> drvspec = {
-        {QStringLiteral("MaxTapeWidth"), QString::number(options.tapeWidthMm)},
-        {QStringLiteral("MaxTapeLength"), QString::number(LabelPageLengthMm(1))},
-    };
-    const QList<QPair<QString, QString>> bmpfile = {
-        {QStringLiteral("FilePath"), job.dir},
-        {QStringLiteral("FileName"), options.baseName},
-        {QStringLiteral("Copies"), QString::number(options.copies)},
-        {QStringLiteral("TapeWidth"), tapeWidth},
-        {QStringLiteral("TapeLength"), tapeLength},
-        {QStringLiteral("DocName"), options.docName},
-        {QStringLiteral("DPI"), QString::number(options.dpi)},
-        {QStringLiteral("Orientation"), QString::number(options.orientation)},
-    };
-    QString text;
-    auto section = [&](const QString &name, const QList<QPair<QString, QString>> &keys) {
-        text += u'[' + name + QStringLiteral("]\n");
-        for (const auto &key : keys) {
-            if (key.first.compare(options.omitKey, Qt::CaseInsensitive) != 0)
-                text += key.first + u'=' + key.second + u'\n';
-        }
-    };
-    section(QStringLiteral("DRVSPEC"), drvspec);
-    section(QStringLiteral("BMPFILE"), bmpfile);
-
+    JobFileKeys keys;
+    keys.maxTapeWidthMm = options.tapeWidthMm;
+    keys.maxTapeLengthMm = LabelPageLengthMm(1);
+    keys.filePath = job.dir;
+    keys.fileName = options.baseName;
+    keys.copies = options.copies;
+    keys.tapeWidth = QStringLiteral("%1mm").arg(options.tapeWidthMm);
+    keys.tapeLength = QStringLiteral("%1mm").arg(LabelPageLengthMm(1));
+    keys.docName = options.docName;
+    keys.dpi = options.dpi;
+    keys.orientation = options.orientation;
     job.jobFile = job.dir + options.baseName + QStringLiteral(".ini");
-    QFile file(job.jobFile);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0) {
-        error = QStringLiteral("cannot write ") + job.jobFile;
-        return false;
-    }
-    return true;
+    return WriteJobFile(job.jobFile, keys, &error, options.omitKey);
 }

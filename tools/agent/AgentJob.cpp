@@ -1,0 +1,315 @@
+// A job's filter side: the packets of the job, page by page into the folder, and the answers.
+#include "AgentJob.h"
+
+#include "AgentLog.h"
+#include "JobFolder.h"
+
+#include <QSocketNotifier>
+
+#include <unistd.h>
+
+using namespace agentwire;
+
+namespace {
+
+// How many packets one turn of the event loop takes from a filter, so that one fast filter does not
+// keep the other jobs and previews waiting.
+constexpr int kPacketsPerTurn = 64;
+
+QString TypeName(quint32 type)
+{
+    switch (type) {
+    case JOB:
+        return QStringLiteral("JOB");
+    case PAGE:
+        return QStringLiteral("PAGE");
+    case ROWS:
+        return QStringLiteral("ROWS");
+    case END:
+        return QStringLiteral("END");
+    default:
+        return QStringLiteral("type %1").arg(type);
+    }
+}
+
+} // namespace
+
+CAgentJob::CAgentJob(int filterFd, uid_t peerUid, const QString &previewProgram, QObject *parent)
+    : QObject(parent), m_filterFd(filterFd), m_peerUid(peerUid), m_strPreviewProgram(previewProgram)
+{
+    m_filterNotifier = new QSocketNotifier(filterFd, QSocketNotifier::Read, this);
+    connect(m_filterNotifier, &QSocketNotifier::activated, this, &CAgentJob::OnFilterReadable);
+}
+
+CAgentJob::~CAgentJob()
+{
+    // The notifiers go before their descriptors are closed.
+    delete m_filterNotifier;
+    delete m_previewRead;
+    delete m_previewWrite;
+    m_preview.reset();
+    if (m_filterFd >= 0)
+        ::close(m_filterFd);
+    m_writer.Abandon();
+    RemoveJobFolder(m_strFolder);
+}
+
+QString CAgentJob::Tag() const
+{
+    if (m_stage == Stage::AwaitJob)
+        return QStringLiteral("connection of uid %1").arg(m_peerUid);
+    return QStringLiteral("job %1").arg(m_job.jobId);
+}
+
+void CAgentJob::OnFilterReadable()
+{
+    for (int i = 0; i < kPacketsPerTurn && m_filterFd >= 0; ++i) {
+        quint32 type = 0;
+        QByteArray payload;
+        const Io io = ReceivePacket(m_filterFd, type, payload);
+        if (io == Io::WouldBlock)
+            return;
+        QString why;
+        if (io == Io::End) {
+            why = m_stage == Stage::Decided    ? QString()
+                  : m_stage == Stage::AwaitJob ? QStringLiteral("closed without a job")
+                                               : QStringLiteral("the filter closed the connection");
+        } else if (io == Io::Bad) {
+            why = QStringLiteral("a malformed or oversized packet");
+        } else if (m_stage == Stage::Decided || OnFilterPacket(type, payload, why)) {
+            continue;
+        }
+        const bool bWithdrawn = m_stage != Stage::Decided;
+        CloseFilter(io == Io::End ? (why.isEmpty() ? QStringLiteral("the filter closed the connection") : why)
+                                  : QStringLiteral("the filter's connection is dropped: ") + why);
+        if (bWithdrawn)
+            Withdraw();
+        CheckFinished();
+        return;
+    }
+}
+
+bool CAgentJob::OnFilterPacket(quint32 type, const QByteArray &payload, QString &why)
+{
+    switch (m_stage) {
+    case Stage::AwaitJob:
+        if (type == JOB)
+            return OnJob(payload, why);
+        break;
+    case Stage::Pages:
+        if (type == PAGE)
+            return OnPage(payload, why);
+        if (type == ROWS)
+            return OnRows(payload, why);
+        if (type == END)
+            return OnEnd(payload, why);
+        break;
+    case Stage::Ended:
+    case Stage::Decided:
+        break;
+    }
+    why = QStringLiteral("%1 where it does not belong").arg(TypeName(type));
+    return false;
+}
+
+bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
+{
+    QString reason;
+    if (!DecodeJob(payload, m_job, &reason)) {
+        why = QStringLiteral("a bad job message: ") + reason;
+        return false;
+    }
+    m_stage = Stage::Pages;
+    AgentLog(QStringLiteral("%1 from uid %2: \"%3\", %4 copies")
+                 .arg(Tag())
+                 .arg(m_peerUid)
+                 .arg(QString::fromUtf8(m_job.title))
+                 .arg(m_job.copies));
+    m_strFolder = MakeJobFolder(m_job.jobId, &reason);
+    if (m_strFolder.isEmpty()) {
+        Refuse(reason);
+        return true;
+    }
+    if (SendPacket(m_filterFd, ACCEPTED, EncodeUint(kVersion)) != Io::Ok) {
+        why = QStringLiteral("the job cannot be accepted: the filter does not read");
+        return false;
+    }
+    AgentLog(QStringLiteral("%1: accepted into %2").arg(Tag(), m_strFolder));
+    return true;
+}
+
+bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
+{
+    if (m_bInPage) {
+        why = QStringLiteral("PAGE while page %1 has %2 of %3 rows")
+                  .arg(m_page.page)
+                  .arg(m_writer.RowsDone())
+                  .arg(m_page.height);
+        return false;
+    }
+    if (payload.size() != EncodePage(PageInfo()).size()) {
+        why = QStringLiteral("a page message of %1 bytes").arg(payload.size());
+        return false;
+    }
+    PageInfo page;
+    QString reason;
+    if (!DecodePage(payload, page, &reason)) {
+        Refuse(QStringLiteral("the preview cannot show %1").arg(reason));
+        return true;
+    }
+    if (page.page != m_nPagesDone + 1) {
+        why = QStringLiteral("page %1 where page %2 was due").arg(page.page).arg(m_nPagesDone + 1);
+        return false;
+    }
+    const QString path = m_strFolder + QStringLiteral("page_%1.bmp").arg(page.page, 5, 10, QLatin1Char('0'));
+    if (!m_writer.Begin(path, static_cast<int>(page.width), static_cast<int>(page.height),
+                        static_cast<int>(page.bitsPerPixel), static_cast<int>(page.xDpi),
+                        static_cast<int>(page.yDpi), &reason)) {
+        Refuse(reason);
+        return true;
+    }
+    m_page = page;
+    m_bInPage = true;
+    return true;
+}
+
+bool CAgentJob::OnRows(const QByteArray &payload, QString &why)
+{
+    if (!m_bInPage) {
+        why = QStringLiteral("ROWS outside a page");
+        return false;
+    }
+    if (payload.size() > m_writer.BytesLeft()) {
+        why = QStringLiteral("ROWS past the end of page %1").arg(m_page.page);
+        return false;
+    }
+    QString reason;
+    if (!m_writer.Append(payload.constData(), payload.size(), &reason)) {
+        Refuse(reason);
+        return true;
+    }
+    if (m_writer.IsComplete())
+        PageComplete();
+    return true;
+}
+
+void CAgentJob::PageComplete()
+{
+    QString reason;
+    if (!m_writer.Finish(&reason)) {
+        Refuse(reason);
+        return;
+    }
+    m_bInPage = false;
+    ++m_nPagesDone;
+    AgentLog(QStringLiteral("%1: page %2 written (%3 x %4 dots, %5 bits, %6 x %7 dpi)")
+                 .arg(Tag())
+                 .arg(m_page.page)
+                 .arg(m_page.width)
+                 .arg(m_page.height)
+                 .arg(m_page.bitsPerPixel)
+                 .arg(m_page.xDpi)
+                 .arg(m_page.yDpi));
+    if (m_nPagesDone == 1) {
+        m_firstPage = m_page;
+        if (!StartPreview(&reason))
+            Refuse(reason);
+    } else {
+        ReportPages(false);
+    }
+}
+
+bool CAgentJob::OnEnd(const QByteArray &payload, QString &why)
+{
+    quint32 count = 0;
+    if (!DecodeUint(payload, count)) {
+        why = QStringLiteral("a bad END message");
+        return false;
+    }
+    if (m_bInPage || count != m_nPagesDone) {
+        why = QStringLiteral("END of %1 pages after %2 complete pages").arg(count).arg(m_nPagesDone);
+        return false;
+    }
+    if (count == 0) {
+        AgentLog(QStringLiteral("%1: no pages, nothing to show").arg(Tag()));
+        SendDecision(PRINT);
+        RemoveJobFolder(m_strFolder);
+        m_strFolder.clear();
+        return true;
+    }
+    m_stage = Stage::Ended;
+    AgentLog(QStringLiteral("%1: all %2 pages written").arg(Tag()).arg(count));
+    ReportPages(true);
+    return true;
+}
+
+void CAgentJob::Refuse(const QString &reason)
+{
+    AgentLog(QStringLiteral("%1: refused: %2").arg(Tag(), reason));
+    if (m_filterFd >= 0)
+        SendPacket(m_filterFd, REFUSED, reason.toUtf8().left(static_cast<qsizetype>(kMaxPayload)));
+    CloseFilter({});
+    Withdraw();
+    CheckFinished();
+}
+
+void CAgentJob::SendDecision(Decision decision)
+{
+    m_stage = Stage::Decided;
+    m_writer.Abandon(); // pages that still come are not shown any more
+    m_bInPage = false;
+    const QString name = decision == PRINT    ? QStringLiteral("print")
+                         : decision == CANCEL ? QStringLiteral("cancel")
+                                              : QStringLiteral("none");
+    if (m_filterFd < 0)
+        return;
+    const bool bSent = SendPacket(m_filterFd, DECISION, EncodeUint(decision)) == Io::Ok;
+    AgentLog(QStringLiteral("%1: decision %2%3")
+                 .arg(Tag(), name, bSent ? QString() : QStringLiteral(" not delivered")));
+}
+
+void CAgentJob::CloseFilter(const QString &why)
+{
+    if (m_filterFd < 0)
+        return;
+    if (!why.isEmpty())
+        AgentLog(QStringLiteral("%1: %2").arg(Tag(), why));
+    delete m_filterNotifier;
+    m_filterNotifier = nullptr;
+    ::close(m_filterFd);
+    m_filterFd = -1;
+}
+
+// The job is withdrawn before a decision: nothing more is written, and the files go, with the preview
+// if it is up.
+void CAgentJob::Withdraw()
+{
+    m_stage = Stage::Decided;
+    m_writer.Abandon();
+    m_bInPage = false;
+    if (m_preview) {
+        ClosePreview();
+    } else {
+        RemoveJobFolder(m_strFolder);
+        m_strFolder.clear();
+    }
+}
+
+void CAgentJob::Shutdown()
+{
+    if (m_stage != Stage::Decided && m_filterFd >= 0) {
+        AgentLog(QStringLiteral("%1: the agent is ending").arg(Tag()));
+        SendDecision(NONE);
+    }
+    CloseFilter({});
+    Withdraw();
+    CheckFinished();
+}
+
+void CAgentJob::CheckFinished()
+{
+    if (IsFinished() && !m_bFinished) {
+        m_bFinished = true;
+        Q_EMIT Finished(this);
+    }
+}
