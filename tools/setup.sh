@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   libx11-dev
   xvfb xauth xdotool x11-utils openbox
+  weston qt6-wayland
   dbus dbus-daemon at-spi2-core
   fonts-ipafont-gothic
 )

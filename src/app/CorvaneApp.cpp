@@ -94,6 +94,11 @@ bool CCorvaneApp::InitInstance(const QStringList &arguments)
     }
 
     frame->show();
+    // The frame asked for the foreground while it was still hidden. X11 keeps that request until the
+    // window is mapped; Wayland has no window to activate before it is shown and drops it. Asked
+    // again now, the activation carries the token a driver may have handed over in
+    // XDG_ACTIVATION_TOKEN, which is what lets a Wayland compositor bring a window to the front.
+    frame->activateWindow();
     return true;
 }
 

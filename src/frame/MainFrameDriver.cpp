@@ -18,6 +18,7 @@
 #include "view/ChildView.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QPointer>
 
 namespace {
@@ -26,6 +27,16 @@ constexpr unsigned SC_CLOSE = 0xF060;
 
 // The error numbers that go with IDS_ERR_DRIVER_NOTIFY when the driver refuses a result.
 enum : int { ERR_PRINT_REFUSED = 442, ERR_CANCEL_REFUSED = 472 };
+
+// Whether a close request comes from the window system (the close box, Alt+F4) rather than from code
+// in this process. On X11 such closes arrive as spontaneous events. Qt's Wayland platform before
+// 6.7.1 hands the compositor's close request on as a close called by the program itself, which looks
+// like any programmatic close; since the preview closes itself only through CloseFrame, every other
+// close on Wayland is the user's.
+bool FromWindowSystem(const QCloseEvent &event)
+{
+    return event.spontaneous() || QGuiApplication::platformName().startsWith(u"wayland");
+}
 
 } // namespace
 
@@ -121,7 +132,7 @@ void CMainFrame::AnnounceToDriver()
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
-    if (m_bClosing || !event->spontaneous()) {
+    if (m_bClosing || !FromWindowSystem(*event)) {
         m_bClosing = true;
         event->accept();
         return;

@@ -145,3 +145,24 @@ bool CAtSpiClient::HasState(const AccessibleNode &node, int state)
     const int index = state / 32;
     return index < words.size() && (words[index] >> (state % 32)) & 1u;
 }
+
+bool CAtSpiClient::Press(const AccessibleNode &node)
+{
+    const QString action = QStringLiteral("org.a11y.atspi.Action");
+    const QDBusMessage count =
+        Call(m_bus, node.bus, node.path, QStringLiteral("org.freedesktop.DBus.Properties"),
+             QStringLiteral("Get"), {action, QStringLiteral("NActions")});
+    if (count.type() != QDBusMessage::ReplyMessage || count.arguments().isEmpty())
+        return false;
+    const int nActions = count.arguments().at(0).value<QDBusVariant>().variant().toInt();
+    for (int i = 0; i < nActions; ++i) {
+        const QDBusMessage name = Call(m_bus, node.bus, node.path, action, QStringLiteral("GetName"), {i});
+        if (name.type() != QDBusMessage::ReplyMessage || name.arguments().isEmpty() ||
+            name.arguments().at(0).toString().compare(u"press", Qt::CaseInsensitive) != 0)
+            continue;
+        const QDBusMessage done = Call(m_bus, node.bus, node.path, action, QStringLiteral("DoAction"), {i});
+        return done.type() == QDBusMessage::ReplyMessage && !done.arguments().isEmpty() &&
+               done.arguments().at(0).toBool();
+    }
+    return false;
+}

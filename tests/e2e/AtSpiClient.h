@@ -18,7 +18,7 @@ struct AccessibleNode {
 };
 
 // Roles and states of the accessibility bus that the tests look at.
-enum : quint32 { ATSPI_ROLE_LABEL = 29, ATSPI_ROLE_PUSH_BUTTON = 43 };
+enum : quint32 { ATSPI_ROLE_FRAME = 23, ATSPI_ROLE_LABEL = 29, ATSPI_ROLE_PUSH_BUTTON = 43 };
 enum : int { ATSPI_STATE_ENABLED = 8, ATSPI_STATE_SENSITIVE = 24, ATSPI_STATE_SHOWING = 25 };
 
 // Reads a running program's windows through the accessibility bus (what a screen reader sees): the
@@ -37,6 +37,8 @@ public:
                  int nMs = 10000);
     QRect Extents(const AccessibleNode &node);
     bool HasState(const AccessibleNode &node, int state);
+    // Runs the node's press action (what a screen reader's "activate" does); false when it has none.
+    bool Press(const AccessibleNode &node);
 
 private:
     QList<AccessibleNode> Children(const QString &bus, const QString &path);

@@ -1,15 +1,13 @@
 #include "DriverRun.h"
 
-#include "XSession.h"
-
 #include <QDeadlineTimer>
 
 #include <csignal>
 #include <cstdio>
 
-CDriverRun::CDriverRun(const QStringList &options)
+CDriverRun::CDriverRun(const QStringList &options, const CTestSession &session)
 {
-    m_process.setProcessEnvironment(CXSession::Instance().Environment());
+    m_process.setProcessEnvironment(session.Environment());
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(
         QStringLiteral(CORVANE_BINARY_DIR "/corvane-driver"),

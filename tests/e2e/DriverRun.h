@@ -1,5 +1,7 @@
 #pragma once
 
+#include "XSession.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -10,8 +12,9 @@
 // pid and the exit code.
 class CDriverRun {
 public:
-    // Starts corvane-driver (beside the preview in the build folder) with the given options.
-    explicit CDriverRun(const QStringList &options);
+    // Starts corvane-driver (beside the preview in the build folder) with the given options, in the
+    // session's environment (the preview inherits it).
+    explicit CDriverRun(const QStringList &options, const CTestSession &session = CXSession::Instance());
     ~CDriverRun();
 
     // Waits until a line matching pattern has been printed; false after nMs or at the driver's end.

@@ -1,7 +1,8 @@
 #pragma once
 
-// The real corvane-preview under Xvfb, started by corvane-driver over a real socket pair; the tests
-// read the window through the accessibility bus and press its buttons with real input (xdotool).
+// The real corvane-preview under Xvfb (or weston), started by corvane-driver over a real socket pair;
+// the tests read the window through the accessibility bus and press its buttons with real input
+// (xdotool) or, where there is none from outside, through the accessibility bus.
 #include "AtSpiClient.h"
 #include "DriverRun.h"
 #include "XSession.h"
@@ -26,11 +27,14 @@ inline void PrintTo(const QString &text, std::ostream *out)
 
 class E2eFixture : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { StartSession(CXSession::Instance(), "a virtual X server"); }
+
+    // Skips when the session's programs are not installed, fails when it did not come up; else
+    // connects to its accessibility bus.
+    void StartSession(const CTestSession &session, const char *what)
     {
-        const CXSession &session = CXSession::Instance();
         if (!session.Missing().isEmpty())
-            GTEST_SKIP() << "end-to-end tests need a virtual X server: " << session.Missing().toStdString();
+            GTEST_SKIP() << "end-to-end tests need " << what << ": " << session.Missing().toStdString();
         ASSERT_TRUE(session.Broken().isEmpty()) << session.Broken().toStdString();
         m_atspi = std::make_unique<CAtSpiClient>(
             session.Environment().value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
@@ -59,16 +63,23 @@ protected:
     }
 
     // A toolbar button, by its label (the tooltip text of the command's string).
+    bool FindCommand(pid_t pid, int nID, AccessibleNode &node)
+    {
+        const QString label = ResTooltipLabel(nID);
+        return m_atspi->WaitFor(
+            pid, [&](const AccessibleNode &n) { return n.name == label && n.role == ATSPI_ROLE_PUSH_BUTTON; },
+            node);
+    }
     bool ClickCommand(pid_t pid, int nID)
     {
         AccessibleNode node;
-        const QString label = ResTooltipLabel(nID);
-        if (!m_atspi->WaitFor(
-                pid,
-                [&](const AccessibleNode &n) { return n.name == label && n.role == ATSPI_ROLE_PUSH_BUTTON; },
-                node))
-            return false;
-        return Click(node);
+        return FindCommand(pid, nID, node) && Click(node);
+    }
+    // Presses a toolbar button as assistive technology does, without the pointer.
+    bool PressCommand(pid_t pid, int nID)
+    {
+        AccessibleNode node;
+        return FindCommand(pid, nID, node) && m_atspi->Press(node);
     }
 
     // Waits for a message box whose text is text and presses the button with one of the names.
