@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Everything a developer runs before a commit: build, the whole test suite (unit, widget and end-to-end
-# tests), and the fuzz targets for a bounded time under the sanitizers.
+# tests), the Debian package check, and the fuzz targets for a bounded time under the sanitizers.
 # FUZZ_SECONDS sets each fuzz target's run time (default 60; 0 skips fuzzing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON >/dev/null
 cmake --build build -j"$(nproc)"
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
+
+# The Debian package: built, linted, installed, run and purged (as root only; says so when skipped).
+bash tools/package-check.sh build
 
 if [ "${FUZZ_SECONDS:-60}" != "0" ] && [ -f tools/fuzz.sh ]; then
   bash tools/fuzz.sh

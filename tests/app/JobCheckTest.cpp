@@ -85,10 +85,15 @@ TEST(JobCheck, RefusedJobExitsOneWithPartialState)
     EXPECT_EQ(QJsonDocument::fromJson(missing.out).object().value(QStringLiteral("result")).toInt(), 267);
 }
 
-TEST(JobCheck, WrongArgumentsAreAUsageError)
+TEST(JobCheck, UsageOnHelpAndOnWrongArguments)
 {
     EXPECT_EQ(JobCheck({}).nExit, 2);
     EXPECT_EQ(JobCheck({QStringLiteral("a.ini"), QStringLiteral("b.ini")}).nExit, 2);
+    for (const QString &asked : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+        const CJobCheckRun help = JobCheck({asked});
+        EXPECT_EQ(help.nExit, 0) << qPrintable(asked);
+        EXPECT_TRUE(help.out.startsWith("usage: corvane-jobcheck")) << qPrintable(asked);
+    }
 }
 
 } // namespace

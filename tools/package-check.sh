@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# The Debian package, checked the way a user meets it: build the .deb from build/ with CPack, lint it
+# (lintian errors fail), install it with apt-get, find every file where it belongs, run the installed
+# programs, then purge it and make sure nothing of it is left.
+#
+#   bash tools/package-check.sh [BUILD_DIR]      (default: build)
+#
+# It installs and removes the package "corvane" on this machine, so it needs root and refuses while
+# corvane is installed already; without root it says it skipped and exits 0. CORVANE_PACKAGE_CHECK=0
+# skips it too. Runs of several checkouts on one machine wait for each other.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+package=corvane
+
+say() { printf 'package-check: %s\n' "$*"; }
+skip() {
+  printf '\n*** package-check SKIPPED: %s ***\n\n' "$*" >&2
+  exit 0
+}
+failures=0
+fail() {
+  printf 'package-check: FAIL: %s\n' "$*" >&2
+  failures=$((failures + 1))
+}
+stage_done() {
+  if [ "$failures" -ne 0 ]; then
+    say "$1: $failures failure(s)"
+    exit 1
+  fi
+  say "$1: ok"
+}
+
+[ "${CORVANE_PACKAGE_CHECK:-1}" != "0" ] || skip "CORVANE_PACKAGE_CHECK=0"
+[ "$(id -u)" -eq 0 ] || skip "not root; the check installs and purges the package (run it as root, as CI does)"
+for tool in cpack lintian dpkg-shlibdeps file apt-get desktop-file-validate; do
+  command -v "$tool" >/dev/null || { echo "package-check: $tool is missing; run tools/setup.sh" >&2; exit 1; }
+done
+
+exec 9>/var/lock/corvane-package-check.lock
+flock -w 3600 9 || { echo "package-check: another check holds the lock" >&2; exit 1; }
+
+installed_state() { dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true; }
+state=$(installed_state)
+if [ -n "$state" ] && [ "$state" != "not-installed" ]; then
+  echo "package-check: $package is on this machine already ($state); the check would replace and then" \
+       "purge it. Remove it first: apt-get remove --purge $package" >&2
+  exit 1
+fi
+
+# --- Build and lint ------------------------------------------------------------------------------
+cmake -S . -B "$build" -DCORVANE_MAN=ON >/dev/null
+cmake --build "$build" -j"$(nproc)"
+rm -f "$build"/package/${package}_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+debs=("$build"/package/${package}_*.deb)
+[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || { echo "package-check: cpack made no single .deb" >&2; exit 1; }
+deb=$(realpath "${debs[0]}")
+say "built $deb"
+
+lintian --fail-on error "$deb" || fail "lintian reports errors (above)"
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in libqt6widgets6 libc6 cups-daemon cups-filters fonts-ipafont-gothic; do
+  [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
+done
+stage_done "package and lint"
+
+# --- Install ---------------------------------------------------------------------------------------
+# From here on the package is on the machine; whatever happens, it goes again.
+purge() { DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -o DPkg::Lock::Timeout=600 "$package"; }
+trap 'status=$?; if [ "$(installed_state)" != "not-installed" ] && [ -n "$(installed_state)" ]; then purge >/dev/null 2>&1 || true; fi; exit $status' EXIT
+DEBIAN_FRONTEND=noninteractive apt-get install -y -o DPkg::Lock::Timeout=600 "$deb"
+[ "$(installed_state)" = "installed" ] || { echo "package-check: $package did not install" >&2; exit 1; }
+
+# Each line of programs.txt: target|bin or filter|flags|installed path.
+manifest="$build/packaging/programs.txt"
+[ -s "$manifest" ] || { echo "package-check: no $manifest" >&2; exit 1; }
+mapfile -t listed < <(dpkg -L "$package")
+is_listed() {
+  local want=$1 path
+  for path in "${listed[@]}"; do [ "$path" = "$want" ] && return 0; done
+  return 1
+}
+check_file() { # path, mode
+  is_listed "$1" || { fail "$1 is not in dpkg -L $package"; return; }
+  [ -f "$1" ] || { fail "$1 is listed but not on disk"; return; }
+  local actual
+  actual=$(stat -c '%a %U:%G' "$1")
+  [ "$actual" = "$2 root:root" ] || fail "$1 is $actual, not $2 root:root"
+}
+
+conffiles=$(dpkg-query -W -f='${Conffiles}' "$package")
+while IFS='|' read -r target kind flags path; do
+  [ -n "$target" ] || continue
+  check_file "$path" 755
+  if [ "$kind" = filter ]; then
+    # CUPS runs only filters in its own folder that neither the group nor others can write.
+    if command -v cups-config >/dev/null; then
+      [ "$path" = "$(cups-config --serverbin)/filter/$target" ] || fail "$path is not in CUPS's filter folder"
+    fi
+  else
+    [ "$path" = "/usr/bin/$target" ] || fail "$target is at $path, not /usr/bin/$target"
+    check_file "/usr/share/man/man1/$target.1.gz" 644
+    gzip -t "/usr/share/man/man1/$target.1.gz" 2>/dev/null || fail "$target.1.gz is not a good gzip file"
+  fi
+  if [[ ",$flags," == *,autostart,* ]]; then
+    entry=/etc/xdg/autostart/$target.desktop
+    check_file "$entry" 644
+    desktop-file-validate "$entry" || fail "$entry does not validate"
+    grep -qx "Exec=$target" "$entry" || fail "$entry does not start $target"
+    [[ "$conffiles" == *"$entry "* ]] || fail "$entry is not a conffile"
+  fi
+done <"$manifest"
+for doc in copyright changelog.gz README.md docs/driver-protocol.md docs/job-file.md; do
+  check_file "/usr/share/doc/$package/$doc" 644
+done
+stage_done "installed files"
+
+# --- The installed programs run ---------------------------------------------------------------------
+while IFS='|' read -r target kind flags path; do
+  [ -n "$target" ] && [ "$kind" = bin ] && [[ ",$flags," != *,nohelp,* ]] || continue
+  if ! out=$(cd / && timeout 30 "$target" --help </dev/null 2>&1); then
+    fail "$target --help failed: $out"
+  elif [[ "$out" != *"$target"* ]]; then
+    fail "$target --help does not name the program: $out"
+  fi
+done <"$manifest"
+# The installed driver starts the installed preview next to it on the offscreen platform and asks it to
+# close after a second: status 2 is "closed without a result", so the preview ran and spoke the protocol.
+if grep -q '^corvane-driver|' "$manifest" && grep -q '^corvane-preview|' "$manifest"; then
+  set +e
+  out=$(cd / && QT_QPA_PLATFORM=offscreen timeout 120 corvane-driver --pages 2 --close-after 1000 2>&1)
+  status=$?
+  set -e
+  [ "$status" -eq 2 ] || fail "corvane-driver with the installed preview ended with $status, not 2: $out"
+fi
+stage_done "installed programs"
+
+# --- CUPS, through the installed files ---------------------------------------------------------------
+# TO BE WIRED: the end-to-end case "print through the preview" against the system's filter folder (not
+# the build tree), and corvane-queue add/list/remove against a private cupsd, go here, between the
+# program runs above and the purge below. The package is installed at this point; $manifest names the
+# installed programs and their paths.
+if grep -qE '^corvane-(cups|queue)\|' "$manifest"; then
+  printf '\n*** package-check: the CUPS cases against the installed package are not wired yet ***\n\n' >&2
+fi
+
+# --- Purge: nothing of the package may be left ---------------------------------------------------
+purge
+[ "$(installed_state)" = "not-installed" ] || [ -z "$(installed_state)" ] \
+  || fail "$package is still known to dpkg after the purge: $(installed_state)"
+for path in "${listed[@]}"; do
+  [ "$path" != "/." ] || continue
+  if [ -d "$path" ] && [ ! -L "$path" ]; then
+    # A folder may stay only when another package owns it too.
+    dpkg -S "$path" >/dev/null 2>&1 || fail "folder $path is left"
+  elif [ -e "$path" ] || [ -L "$path" ]; then
+    fail "$path is left"
+  fi
+done
+stage_done "purge"
+trap - EXIT
+say "all stages passed"
