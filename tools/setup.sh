@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xdotool x11-utils openbox
   dbus dbus-daemon at-spi2-core
   fonts-ipafont-gothic
+  qt6-translations-l10n
 )
 
 if [ "${1:-}" != "--no-install" ]; then
