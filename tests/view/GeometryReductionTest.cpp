@@ -196,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PartCase{"rgb32_grown", QImage::Format_RGB32, QSize(1400, 400), false}),
     [](const ::testing::TestParamInfo<PartCase> &param) { return std::string(param.param.name); });
 
-TEST(Reduction, CacheOnlyWhenSmallerThanThePage)
+TEST(Reduction, CacheOnlyWhenSmallerThanThePageAndWithinTheBudget)
 {
     const QImage mono = RandomPage(QImage::Format_Mono, 1417, 340);
     CPageReduction reduction;
@@ -213,6 +213,18 @@ TEST(Reduction, CacheOnlyWhenSmallerThanThePage)
     reduction.Prepare(colour, QSize(500, 300));
     EXPECT_TRUE(reduction.IsCached());
     EXPECT_LT(reduction.CacheBytes(), colour.sizeInBytes());
+
+    // A 24-bit tape of 1200 x 30000 dots at 360 dpi on a 96-dpi screen: at 300 % (0.8 pixels a dot)
+    // the copy would take 92 MB, past the budget, though smaller than the page's 108 MB; at 100 %
+    // 10 MB fits.
+    QImage tape(1200, 30000, QImage::Format_BGR888);
+    ASSERT_FALSE(tape.isNull());
+    tape.fill(Qt::white);
+    reduction.Prepare(tape, QSize(960, 24000));
+    EXPECT_FALSE(reduction.IsCached());
+    reduction.Prepare(tape, QSize(320, 8000));
+    EXPECT_TRUE(reduction.IsCached());
+    EXPECT_LE(reduction.CacheBytes(), CPageReduction::kDefaultCacheBudget);
 }
 
 TEST(Reduction, NewPageOrSizeIsResampledAgain)
