@@ -10,8 +10,9 @@
 class QPainter;
 
 // The page bitmap resampled to the device pixels it covers on the screen. Where the page shrinks, each
-// device pixel is the average of the printer dots whose centres fall into it, so a line one dot wide
-// stays visible as grey at any reduction; where it grows, each device pixel repeats the dot under its
+// device pixel is the average of the printer dots whose centres fall into it, darkened where a line
+// of the page crosses its block so that a black line one dot wide shows at least mid-grey at any
+// reduction (docs/page-reduction.md); where it grows, each device pixel repeats the dot under its
 // centre, so dots stay crisp.
 //
 // A page that shrinks on both axes is reduced once per size into a cache, when the cache takes less

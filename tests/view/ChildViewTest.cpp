@@ -195,25 +195,29 @@ TEST_F(ChildViewTest, DrawsInDevicePixels)
     }
 }
 
-// At 25 % a 360-dpi page shrinks 15-fold on a 96-dpi screen; lines one dot wide must stay visible.
-TEST_F(ChildViewTest, OneDotLinesShowAsGreyAtAQuarter)
+// At 25 % a 360-dpi page shrinks 15-fold on a 96-dpi screen, a 720-dpi page 30-fold; lines one dot
+// wide stay visible, no lighter than mid-grey.
+TEST_F(ChildViewTest, OneDotLinesShowAtLeastMidGreyAtAQuarter)
 {
-    QImage page(1417, 340, QImage::Format_Mono);
-    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-    for (int y = 0; y < 340; ++y)
-        for (int x = 0; x < 1417; ++x)
-            page.setPixel(x, y, x % 16 == 0 ? 1 : 0);
-    WritePage(1, page);
-    auto view = MakeView(25);
-    const QImage shot = Grab(*view);
-    const QRect box = NotGrey(shot);
-    ASSERT_EQ(box.width(), 94);
-    for (int line = 0; line < 1417; line += 16) {
-        const int column = box.left() + (2 * line + 1) * 94 / (2 * 1417);
-        for (int y = box.top(); y <= box.bottom(); ++y) {
-            const int grey = qGray(shot.pixel(column, y));
-            EXPECT_LT(grey, 250) << "line " << line << " at " << column << "," << y;
-            EXPECT_NE(shot.pixel(column, y), kGrey);
+    for (const int nDpi : {360, 720}) {
+        theApp.m_nDpi = nDpi;
+        const int w = 1417 * nDpi / 360;
+        const int h = 340 * nDpi / 360;
+        QImage page(w, h, QImage::Format_Mono);
+        page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                page.setPixel(x, y, x % 61 == 30 ? 1 : 0);
+        WritePage(1, page);
+        auto view = MakeView(25);
+        const QImage shot = Grab(*view);
+        const QRect box = NotGrey(shot);
+        ASSERT_EQ(box.width(), 94) << nDpi;
+        for (int line = 30; line < w; line += 61) {
+            const int column = box.left() + (2 * line + 1) * 94 / (2 * w);
+            for (int y = box.top(); y <= box.bottom(); ++y)
+                EXPECT_LE(qGray(shot.pixel(column, y)), 128)
+                    << nDpi << " dpi, line " << line << " at " << column;
         }
     }
 }
