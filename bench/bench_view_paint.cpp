@@ -1,7 +1,10 @@
 // The page view's paint against Qt's own ways of drawing a page smaller or larger, into a full
 // 800 x 500 client: (a) the repaint after a scroll, (b) the zoom change with its first paint, which
 // builds any resampled copy. Three pages: a 1-bit label of 1417 x 340 dots, a 1-bit tape of
-// 510 x 14173 dots and a 24-bit tape of 1200 x 30000 dots, at 25 %, 100 %, 400 % and the whole label.
+// 510 x 14173 dots and a 24-bit tape of 1200 x 30000 dots, at 25 %, 100 %, the mild reductions of
+// 150 % to 350 %, 400 % and the whole label. For the reductions, the trade of the resampled copy:
+// the repaint and the growth of the resident size while the user scrolls through the whole page,
+// with the cache budget and without one, side by side.
 // Prints one line per figure, "name value unit".
 #include "app/CorvaneApp.h"
 #include "view/ChildView.h"
@@ -14,9 +17,13 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <iterator>
+#include <limits>
 #include <vector>
 
 using namespace ViewGeometry;
@@ -118,18 +125,52 @@ void ScrollTo(CChildView &view, const QPoint &base, int k)
     view.verticalScrollBar()->setValue(base.y() + (k % 3 - 1) * 23);
 }
 
-const char *ZoomName(int nZoom)
+QByteArray ZoomName(int nZoom)
 {
-    switch (nZoom) {
-    case 25:
-        return "z25";
-    case 100:
-        return "z100";
-    case 400:
-        return "z400";
-    default:
-        return "whole";
+    return nZoom == -1 ? QByteArray("whole") : "z" + QByteArray::number(nZoom);
+}
+
+// The resident size of the process in bytes (Linux), 0 where unknown.
+double ResidentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 : 0;
+}
+
+struct ScrollThrough {
+    double repaintMs = 0;      // the mean repaint of an 800 x 500 window
+    double residentGrowth = 0; // bytes, from before the first paint to after the last
+};
+
+// Paints the page reduced to `size` window by window from top to bottom, as scrolling through it
+// does, with the given cache budget.
+ScrollThrough ScrollThroughPage(const QImage &page, const QSize &size, qint64 nBudget, QImage &target)
+{
+    ScrollThrough r;
+    CPageReduction reduction;
+    reduction.SetCacheBudget(nBudget);
+    // Freed blocks the allocator still holds would hide a new copy's growth.
+    malloc_trim(0);
+    const double before = ResidentBytes();
+    reduction.Prepare(page, size);
+    int paints = 0;
+    double total = 0;
+    for (int y = 0; y < size.height(); y += target.height()) {
+        for (int x = 0; x < size.width(); x += target.width()) {
+            const QRect part(x, y, target.width(), target.height());
+            total += TimeMs([&] {
+                QPainter painter(&target);
+                reduction.Draw(painter, part, QPoint(0, 0));
+            });
+            ++paints;
+        }
     }
+    r.residentGrowth = ResidentBytes() - before;
+    r.repaintMs = total / std::max(1, paints);
+    return r;
 }
 
 } // namespace
@@ -148,10 +189,11 @@ int main(int argc, char **argv)
         {"mono510x14173", 510, 14173, true, 1, 36},
         {"rgb1200x30000", 1200, 30000, false, 1, 84},
     };
-    const int zooms[] = {25, 100, 400, -1};
+    const int zooms[] = {25, 100, 150, 200, 300, 350, 400, -1};
+    constexpr int kZooms = int(std::size(zooms));
     // The short page's repaint per zoom, for the long pages' ratio against it.
-    double shortRepaint[4] = {0, 0, 0, 0};
-    double shortPerPx[4] = {0, 0, 0, 0};
+    double shortRepaint[kZooms] = {};
+    double shortPerPx[kZooms] = {};
 
     CChildView view;
     const int f = 2 * view.frameWidth();
@@ -181,7 +223,7 @@ int main(int argc, char **argv)
         const double convertMs = TimeMs([&] { rgb32 = page.convertToFormat(QImage::Format_RGB32); });
         Print(base + ".qt_rgb32_copy_ms", convertMs, "ms");
 
-        for (int zi = 0; zi < 4; ++zi) {
+        for (int zi = 0; zi < kZooms; ++zi) {
             const int nZoom = zooms[zi];
             const QByteArray name = base + "." + ZoomName(nZoom);
             const int other = nZoom == 100 ? 25 : 100;
@@ -276,6 +318,19 @@ int main(int argc, char **argv)
                   "ratio");
             if (probe.IsCached())
                 Print(name + ".cache_full_fill_ms", fullMs, "ms");
+            probe.Clear();
+            if (nZoom >= 150 && nZoom <= 350 && pageDevice.width() < page.width()) {
+                const ScrollThrough budget =
+                    ScrollThroughPage(page, pageDevice, CPageReduction::kDefaultCacheBudget, target);
+                const ScrollThrough unlimited =
+                    ScrollThroughPage(page, pageDevice, std::numeric_limits<qint64>::max(), target);
+                Print(name + ".scroll_through_repaint_ms", budget.repaintMs, "ms");
+                Print(name + ".scroll_through_resident_growth", budget.residentGrowth, "bytes");
+                Print(name + ".unbudgeted_scroll_through_repaint_ms", unlimited.repaintMs, "ms");
+                Print(name + ".unbudgeted_scroll_through_resident_growth", unlimited.residentGrowth, "bytes");
+                Print(name + ".scroll_through_repaint_vs_unbudgeted", budget.repaintMs / unlimited.repaintMs,
+                      "ratio");
+            }
         }
     }
     return 0;

@@ -14,6 +14,7 @@ packages=(
   weston qt6-wayland
   dbus dbus-daemon at-spi2-core
   fonts-ipafont-gothic
+  qt6-translations-l10n
   scdoc lintian dpkg-dev file desktop-file-utils
 )
 # CUPS without its recommends (which pull in avahi): the scheduler and clients for the private cupsd of

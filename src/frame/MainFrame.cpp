@@ -3,7 +3,9 @@
 
 #include "app/CorvaneApp.h"
 #include "frame/FrameAccessibility.h"
+#include "frame/FramePlacement.h"
 #include "frame/TapeUseTip.h"
+#include "frame/ToolkitTranslation.h"
 #include "frame/WistrelToolTipCtrl.h"
 #include "res/Resource.h"
 #include "view/ChildView.h"
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
+#include <QScreen>
 
 CMainFrame::CMainFrame(QWidget *parent) : QMainWindow(parent) {}
 
@@ -22,10 +25,16 @@ CMainFrame::~CMainFrame() = default;
 
 bool CMainFrame::LoadFrame()
 {
+    // The toolkit's own texts (box buttons, context menus) in Japanese like the rest; without Qt's
+    // catalogue they stay English.
+    InstallToolkitTranslation();
     if (!PreCreateWindow())
         return false;
     if (OnCreate() == -1)
         return false;
+    // A new window takes a large share of the screen, at least enough for the toolbar and the panes.
+    if (const QScreen *display = screen())
+        setGeometry(DefaultFrameRect(display->availableGeometry(), sizeHint()));
     if (CChildView *view = GetActiveView())
         view->OnInitialUpdate();
     OnIdleUpdate();

@@ -16,6 +16,8 @@ constexpr int kShowTimeMs = 10000;
 constexpr int kMargin = 4;
 // The tip sits below and right of the pointer, clear of the cursor image.
 constexpr QPoint kOffsetFromPointer(2, 16);
+// The label as it is drawn, one line per line break of the text; the size is measured the same way.
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignVCenter;
 
 } // namespace
 
@@ -92,7 +94,7 @@ void CWistrelToolTipCtrl::OnShow(const QPoint &globalPos)
         ApplyTheme();
 
     const QFontMetrics metrics(LabelFont());
-    const QSize textSize = metrics.size(Qt::TextSingleLine, m_strLabel);
+    const QSize textSize = metrics.size(kTextFlags, m_strLabel);
     resize(textSize + QSize(2 * kMargin, 2 * kMargin));
 
     // Keep the tip on the screen under the pointer.
@@ -140,6 +142,5 @@ void CWistrelToolTipCtrl::paintEvent(QPaintEvent *)
     style()->drawPrimitive(QStyle::PE_PanelTipLabel, &frame, &painter, this);
     painter.setFont(LabelFont());
     painter.setPen(palette().color(QPalette::ToolTipText));
-    painter.drawText(rect().adjusted(kMargin, kMargin, -kMargin, -kMargin), Qt::AlignLeft | Qt::AlignVCenter,
-                     m_strLabel);
+    painter.drawText(rect().adjusted(kMargin, kMargin, -kMargin, -kMargin), kTextFlags, m_strLabel);
 }

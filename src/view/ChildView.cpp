@@ -20,6 +20,12 @@ CChildView::CChildView(QWidget *parent) : QAbstractScrollArea(parent)
     // The paint erases what the page leaves free itself and paints every pixel it is given.
     viewport()->setAutoFillBackground(false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    // The bars are part of the view: a wheel turn over them is the view's wheel message.
+    horizontalScrollBar()->installEventFilter(this);
+    verticalScrollBar()->installEventFilter(this);
+    for (QScrollBar *bar : {horizontalScrollBar(), verticalScrollBar()})
+        connect(bar, &QAbstractSlider::actionTriggered, this,
+                [this, bar](int nAction) { OnBarAction(bar, nAction); });
 }
 
 CChildView::~CChildView()
@@ -84,7 +90,7 @@ void CChildView::SetZoom(int nZoom)
     const QSize pageUnits = m_image.IsNull() ? QSize(100, 100)
                                              : PageUnits(QSize(m_image.GetWidth(), m_image.GetHeight()),
                                                          m_nLogUnitsPerInch, theApp.m_nDpi);
-    const QSize client = GetClientSize();
+    const QSize client = maximumViewportSize();
     const QSize available(std::max(client.width(), m_sizeLine.width()),
                           std::max(client.height(), m_sizeLine.height()));
     m_dScale = ZoomScale(nZoom, pageUnits, available, m_nLogUnitsPerInch, ScreenDpiX(), ScreenDpiY());
@@ -94,17 +100,21 @@ void CChildView::SetZoom(int nZoom)
 
 QSize CChildView::GetLabelExtent() const
 {
+    return GetLabelExtent(GetClientSize());
+}
+
+QSize CChildView::GetLabelExtent(const QSize &client) const
+{
     const int tw = TapeUnits(theApp.m_nTapeWidthMm, m_nLogUnitsPerInch);
     const int tl = TapeUnits(theApp.m_nTapeLengthMm, m_nLogUnitsPerInch);
-    const QSize clientUnits =
-        ClientUnits(GetClientSize(), m_nLogUnitsPerInch, m_dScale, ScreenDpiX(), ScreenDpiY());
+    const QSize clientUnits = ClientUnits(client, m_nLogUnitsPerInch, m_dScale, ScreenDpiX(), ScreenDpiY());
     return LabelExtent(LabelSize(tw, tl, theApp.m_nOrientation), MarginUnits(tw, tl), clientUnits);
 }
 
 void CChildView::UpdateScrollLayout()
 {
-    const QSize client = GetClientSize();
-    const QSize extent = GetLabelExtent();
+    const QSize client = maximumViewportSize();
+    const QSize extent = GetLabelExtent(client);
     const int tw = TapeUnits(theApp.m_nTapeWidthMm, m_nLogUnitsPerInch);
     const int tl = TapeUnits(theApp.m_nTapeLengthMm, m_nLogUnitsPerInch);
     const ScrollLayout layout = ComputeScrollLayout(extent, LabelSize(tw, tl, theApp.m_nOrientation), client,

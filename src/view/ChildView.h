@@ -10,6 +10,7 @@
 
 class QPainter;
 class QRegion;
+class QScrollBar;
 
 // The page view: one page bitmap at a magnification measured against the label's physical size
 // (100 % = one inch of label on one inch of the screen as the screen reports it), centred in a grey
@@ -30,8 +31,11 @@ public:
     // the view empty and the tape length at 0 mm.
     void LoadPage(int nPage);
     // Gives the scrolling area its total size and puts both scroll positions back to the layout rule.
+    // The zoom's fit and the layout work on the view's whole area, before any bar takes its room: the
+    // result does not depend on the bars an earlier size or zoom left, and the bars then shown are
+    // those the new total needs (also one that the other bar makes needed).
     void UpdateScrollLayout();
-    // The scrolling area in logical units.
+    // The scrolling area in logical units, for the client area as it is now (the bars shown taken off).
     QSize GetLabelExtent() const;
     void OnInitialUpdate();
 
@@ -77,6 +81,8 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    // The wheel over the scroll bars takes the view's wheel rules too.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
@@ -88,6 +94,11 @@ private:
     void OnDestroy();
     // Shows the bars that the total size needs at the current window size and sets their ranges.
     void UpdateBars();
+    // The scrolling area in logical units for a client area of `client` pixels.
+    QSize GetLabelExtent(const QSize &client) const;
+    // A click in a bar's trough (a page action, already applied by the bar with the visible length)
+    // moves by the view's page step, a tenth of the total.
+    void OnBarAction(QScrollBar *bar, int nAction);
     // Paints at once what a scroll of the content by (dx, dy) pixels uncovered.
     void RepaintExposed(int dx, int dy);
 

@@ -59,14 +59,25 @@ void CChildView::UpdateBars()
     m_bVertBar = bars.bVert;
     const bool wasInLayout = m_bInLayout;
     m_bInLayout = true;
+    // Qt sizes the thumb by the bar's page step: the visible part against the whole. A click in the
+    // trough moves by the view's own page step instead (OnBarAction).
     horizontalScrollBar()->setRange(0, bars.range.width());
-    horizontalScrollBar()->setPageStep(m_sizePage.width());
+    horizontalScrollBar()->setPageStep(bars.client.width());
     horizontalScrollBar()->setSingleStep(m_sizeLine.width());
     verticalScrollBar()->setRange(0, bars.range.height());
-    verticalScrollBar()->setPageStep(m_sizePage.height());
+    verticalScrollBar()->setPageStep(bars.client.height());
     verticalScrollBar()->setSingleStep(m_sizeLine.height());
     m_bInLayout = wasInLayout;
     m_bInBars = false;
+}
+
+void CChildView::OnBarAction(QScrollBar *bar, int nAction)
+{
+    const int page = bar == horizontalScrollBar() ? m_sizePage.width() : m_sizePage.height();
+    if (nAction == QAbstractSlider::SliderPageStepAdd)
+        bar->setSliderPosition(bar->value() + page);
+    else if (nAction == QAbstractSlider::SliderPageStepSub)
+        bar->setSliderPosition(bar->value() - page);
 }
 
 void CChildView::resizeEvent(QResizeEvent *)
@@ -133,4 +144,16 @@ void CChildView::wheelEvent(QWheelEvent *event)
     else
         scrolled = OnMouseWheel(event->modifiers(), angle.y());
     event->setAccepted(scrolled);
+}
+
+// A bar would scroll itself by its own rules (Ctrl a page at a time); the view's rules decide instead,
+// and the bar never sees the wheel.
+bool CChildView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Wheel &&
+        (watched == horizontalScrollBar() || watched == verticalScrollBar())) {
+        wheelEvent(static_cast<QWheelEvent *>(event));
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
 }

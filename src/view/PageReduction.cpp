@@ -47,7 +47,7 @@ void CPageReduction::Prepare(const QImage &page, const QSize &size)
     const bool shrinks = size.width() < page.width() && size.height() < page.height();
     const qint64 bytesPerPixel = m_bMono ? 1 : 4;
     const qint64 cacheBytes = static_cast<qint64>(size.width()) * size.height() * bytesPerPixel;
-    if (shrinks && cacheBytes < page.sizeInBytes()) {
+    if (shrinks && cacheBytes < page.sizeInBytes() && cacheBytes <= m_nCacheBudget) {
         m_cache = QImage(size, m_bMono ? QImage::Format_Indexed8 : QImage::Format_RGB32);
         if (m_cache.isNull())
             return; // no memory for the cache: every paint resamples what it shows

@@ -10,14 +10,18 @@
 class QPainter;
 
 // The page bitmap resampled to the device pixels it covers on the screen. Where the page shrinks, each
-// device pixel is the average of the printer dots whose centres fall into it, so a line one dot wide
-// stays visible as grey at any reduction; where it grows, each device pixel repeats the dot under its
+// device pixel is the average of the printer dots whose centres fall into it, darkened where a line
+// of the page crosses its block so that a black line one dot wide shows at least mid-grey at any
+// reduction (docs/page-reduction.md); where it grows, each device pixel repeats the dot under its
 // centre, so dots stay crisp.
 //
 // A page that shrinks on both axes is reduced once per size into a cache, when the cache takes less
-// memory than the page itself; the cache fills tile by tile as paints first show each part, so a
-// zoom change costs the window's worth, not the page's. Otherwise each paint resamples only the part
-// it shows. Either way a paint costs in proportion to the pixels it paints, not to the page's length.
+// memory than the page itself and fits the cache budget; the cache fills tile by tile as paints first
+// show each part, so a zoom change costs the window's worth, not the page's. Otherwise each paint
+// resamples only the part it shows. Either way a paint costs in proportion to the pixels it paints,
+// not to the page's length. The budget keeps a long page at a mild reduction (a 24-bit tape of
+// 1200 x 30000 dots at 300 % would take some 90 MB) from growing the process by the size of its
+// reduced copy to save a few milliseconds a repaint.
 class CPageReduction {
 public:
     // Prepares drawing `page` at `size` device pixels. Does nothing when page and size are those
@@ -32,6 +36,11 @@ public:
     // Draws the part `part` with its top-left corner at `at`, in the painter's device pixels (the
     // painter's transformation must map one unit to one device pixel).
     void Draw(QPainter &painter, const QRect &part, const QPoint &at);
+
+    // The most memory a cache may take; the default is kDefaultCacheBudget. Applies from the next
+    // Prepare of another page or size.
+    static constexpr qint64 kDefaultCacheBudget = 16 * 1024 * 1024;
+    void SetCacheBudget(qint64 nBytes) { m_nCacheBudget = nBytes; }
 
     bool IsPrepared() const { return !m_page.isNull() && !m_size.isEmpty(); }
     bool IsCached() const { return !m_cache.isNull(); }
@@ -58,4 +67,5 @@ private:
     std::vector<char> m_tileReady;
     int m_nTilesX = 0;
     int m_nTilesY = 0;
+    qint64 m_nCacheBudget = kDefaultCacheBudget;
 };

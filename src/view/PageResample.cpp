@@ -1,7 +1,10 @@
 // The resampling kernel of the page view: source spans per device pixel, rows read as bytes, sums.
 #include "view/PageResample.h"
 
+#include "view/PageRowReader.h"
+
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -9,164 +12,16 @@
 #endif
 
 namespace {
-// Source row y, dots [x0, x1), as RGB32 values (alpha ignored: the page is drawn opaque). Returns a
-// pointer into the image itself for 32-bit formats, else into buffer.
-const QRgb *FetchRow(const QImage &image, const QVector<QRgb> &table, int y, int x0, int x1,
-                     std::vector<QRgb> &buffer)
-{
-    const uchar *line = image.constScanLine(y);
-    const int n = x1 - x0;
-    buffer.resize(static_cast<size_t>(n));
-    QRgb *out = buffer.data();
-    switch (image.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        return reinterpret_cast<const QRgb *>(line) + x0;
-    case QImage::Format_RGB888:
-        for (int i = 0; i < n; ++i) {
-            const uchar *p = line + 3 * (x0 + i);
-            out[i] = qRgb(p[0], p[1], p[2]);
-        }
-        return out;
-    case QImage::Format_BGR888:
-        for (int i = 0; i < n; ++i) {
-            const uchar *p = line + 3 * (x0 + i);
-            out[i] = qRgb(p[2], p[1], p[0]);
-        }
-        return out;
-    case QImage::Format_Indexed8:
-        for (int i = 0; i < n; ++i)
-            out[i] = table[line[x0 + i]];
-        return out;
-    case QImage::Format_RGB16:
-        for (int i = 0; i < n; ++i) {
-            const unsigned v = reinterpret_cast<const quint16 *>(line)[x0 + i];
-            out[i] = qRgb(static_cast<int>((((v >> 11) & 31u) * 255u + 15u) / 31u),
-                          static_cast<int>((((v >> 5) & 63u) * 255u + 31u) / 63u),
-                          static_cast<int>(((v & 31u) * 255u + 15u) / 31u));
-        }
-        return out;
-    case QImage::Format_RGB555:
-        for (int i = 0; i < n; ++i) {
-            const unsigned v = reinterpret_cast<const quint16 *>(line)[x0 + i];
-            out[i] = qRgb(static_cast<int>((((v >> 10) & 31u) * 255u + 15u) / 31u),
-                          static_cast<int>((((v >> 5) & 31u) * 255u + 15u) / 31u),
-                          static_cast<int>(((v & 31u) * 255u + 15u) / 31u));
-        }
-        return out;
-    case QImage::Format_Grayscale8:
-        for (int i = 0; i < n; ++i) {
-            const uchar g = line[x0 + i];
-            out[i] = qRgb(g, g, g);
-        }
-        return out;
-    default: {
-        // Formats the decoder rarely yields: let Qt convert one row, starting on a byte boundary.
-        const int depth = image.depth();
-        const int skip = depth < 8 ? x0 % (8 / depth) : 0;
-        const int first = x0 - skip;
-        const QImage row(line + static_cast<qsizetype>(first) * depth / 8, n + skip, 1, image.bytesPerLine(),
-                         image.format());
-        QImage rowCopy = row.copy();
-        if (image.colorCount() > 0)
-            rowCopy.setColorTable(image.colorTable());
-        const QImage converted = rowCopy.convertToFormat(QImage::Format_RGB32);
-        std::memcpy(out, reinterpret_cast<const QRgb *>(converted.constScanLine(0)) + skip,
-                    static_cast<size_t>(n) * sizeof(QRgb));
-        return out;
-    }
-    }
-}
-
-// Eight dots of a most-significant-bit-first byte as eight bytes of 0 or 255, first dot first.
-const quint64 *ExpandTable()
-{
-    static const auto table = [] {
-        std::vector<quint64> t(256);
-        for (unsigned b = 0; b < 256; ++b) {
-            quint64 v = 0;
-            for (unsigned p = 0; p < 8; ++p)
-                if (b & (0x80u >> p))
-                    v |= quint64(0xFF) << (8 * p);
-            t[b] = v;
-        }
-        return t;
-    }();
-    return table.data();
-}
-
-// The dots [x0, x1) of one source row as bytes, nCh per dot: a two-colour page as one byte of
-// 0 (colour 0) or 255 (colour 1); 24-bit pages as they are stored; everything else as RGB32.
-class CRowReader {
-public:
-    CRowReader(const QImage &page, int x0, int x1) : m_page(page), m_x0(x0), m_x1(x1)
-    {
-        switch (page.format()) {
-        case QImage::Format_Mono:
-            m_nCh = 1;
-            break;
-        case QImage::Format_BGR888:
-            m_nCh = 3;
-            m_r = 2;
-            m_b = 0;
-            break;
-        case QImage::Format_RGB888:
-            m_nCh = 3;
-            m_r = 0;
-            m_b = 2;
-            break;
-        default:
-            m_nCh = 4; // QRgb in memory: blue, green, red, alpha
-            m_r = 2;
-            m_b = 0;
-            m_table.fill(qRgb(0, 0, 0), 256);
-            for (int k = 0; k < std::min(256, page.colorCount()); ++k)
-                m_table[k] = page.color(k);
-            break;
-        }
-    }
-
-    int Channels() const { return m_nCh; }
-    int Red() const { return m_r; }
-    int Blue() const { return m_b; }
-
-    const uchar *Row(int y)
-    {
-        const uchar *line = m_page.constScanLine(y);
-        switch (m_page.format()) {
-        case QImage::Format_Mono: {
-            const int k0 = m_x0 >> 3;
-            const int k1 = (m_x1 - 1) >> 3;
-            m_bytes.resize(static_cast<size_t>(k1 - k0 + 1) * 8);
-            const quint64 *table = ExpandTable();
-            for (int k = k0; k <= k1; ++k)
-                std::memcpy(m_bytes.data() + static_cast<size_t>(k - k0) * 8, &table[line[k]], 8);
-            return m_bytes.data() + (m_x0 & 7);
-        }
-        case QImage::Format_BGR888:
-        case QImage::Format_RGB888:
-            return line + 3 * static_cast<qsizetype>(m_x0);
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32:
-            return line + 4 * static_cast<qsizetype>(m_x0);
-        default:
-            return reinterpret_cast<const uchar *>(FetchRow(m_page, m_table, y, m_x0, m_x1, m_rgb));
-        }
-    }
-
-private:
-    const QImage &m_page;
-    int m_x0, m_x1;
-    int m_nCh = 4;
-    int m_r = 2, m_b = 0;
-    QVector<QRgb> m_table;
-    std::vector<uchar> m_bytes;
-    std::vector<QRgb> m_rgb;
-};
 
 // 16-bit sums hold 257 rows of bytes (257 x 255 = 65535).
 constexpr int kRowsPer16Bits = 257;
+
+// A line takes part when the block is at least kLineAcross dots across it and kLineAlong along it;
+// a black line then shows at darkness kLineWeight (a little past mid-grey, so rounding keeps it
+// there).
+constexpr int kLineAcross = 3;
+constexpr int kLineAlong = 2;
+constexpr float kLineWeight = 0.51f;
 
 // Adds a row of bytes to 16-bit sums, sixteen at a time where the processor has SSE2.
 void AddRow(quint16 *sums, const uchar *row, size_t n)
@@ -218,6 +73,17 @@ void MakeSpans(int n, int N, std::vector<int> &lo, std::vector<int> &hi)
 
 // Each output row sums the rows of its span column by column, then each output pixel the columns of
 // its span, and divides by the dots counted. A row whose span equals the previous row's is a copy.
+//
+// Lines one dot wide would fade with the average alone (at 25 % a 720-dpi dot is a thirtieth of a
+// pixel: a black line on white comes out 247 of 255). So each pixel also looks at the columns and the
+// rows of its block: the darkness D of the darkest one (0 white, 1 black; the ink's share for a
+// two-colour page), and the block's mean darkness Dm. A dark line across the block makes D near 1
+// while Dm stays small; the pixel is then darkened toward the line's colour until its darkness is
+// kLineWeight x (2D - 1), about one half for a black line: mid-grey. Solid areas have D = Dm, and
+// halftones keep D near Dm or at most one half (an ordered dither below 50 % never fills a column),
+// so 2D - 1 stays below Dm there and their tone is the average. Only blocks at least 3 dots across
+// the line and 2 along it take part: with fewer, the average already keeps a line at mid-grey or
+// darker. Lines at a slant, which cross no column or row of the block, keep the average.
 void Resample(const QImage &page, const std::vector<int> &xLo, const std::vector<int> &xHi,
               const std::vector<int> &yLo, const std::vector<int> &yHi, const QRect &part,
               const QVector<QRgb> &monoColors, QImage &out)
@@ -250,6 +116,43 @@ void Resample(const QImage &page, const std::vector<int> &xLo, const std::vector
     std::vector<quint16> sums16(spanBytes);
     std::vector<quint32> sums32;
 
+    // The ink of a two-colour page is its darker colour; levels count colour 1.
+    const bool inkIsOne = mono && qGray(monoColors.value(255)) < qGray(monoColors.value(0));
+    // Darkness of a run of n dots from its channel sums (bytes in the reader's order).
+    const auto runDarkness = [&](const auto *sum, qint64 n, int stride) -> float {
+        if (mono) {
+            const float ones = static_cast<float>(sum[0]) / (255.0f * static_cast<float>(n));
+            return inkIsOne ? ones : 1.0f - ones;
+        }
+        (void)stride;
+        const float lum = (11.0f * static_cast<float>(sum[r]) + 16.0f * static_cast<float>(sum[1]) +
+                           5.0f * static_cast<float>(sum[b])) /
+                          32.0f;
+        return 1.0f - lum / (255.0f * static_cast<float>(n));
+    };
+    // Per output pixel: the darkest row of the span within its columns, and that row's channel sums.
+    std::vector<float> rowDark(static_cast<size_t>(w));
+    std::vector<std::array<quint32, 3>> rowSums(static_cast<size_t>(w));
+    const auto trackRow = [&](const uchar *row, int rows) {
+        if (rows < kLineAcross)
+            return;
+        for (int i = 0; i < w; ++i) {
+            const int n = width[static_cast<size_t>(i)];
+            if (n < kLineAlong)
+                continue;
+            const uchar *p = row + first[static_cast<size_t>(i)];
+            std::array<quint32, 3> sum = {0, 0, 0};
+            for (int k = 0; k < n; ++k)
+                for (int c = 0; c < nCh && c < 3; ++c)
+                    sum[static_cast<size_t>(c)] += p[k * nCh + c];
+            const float d = runDarkness(sum.data(), n, 1);
+            if (d > rowDark[static_cast<size_t>(i)]) {
+                rowDark[static_cast<size_t>(i)] = d;
+                rowSums[static_cast<size_t>(i)] = sum;
+            }
+        }
+    };
+
     for (int j = 0; j < part.height(); ++j) {
         const size_t sj = static_cast<size_t>(part.top() + j);
         uchar *dst = out.scanLine(j);
@@ -275,16 +178,23 @@ void Resample(const QImage &page, const std::vector<int> &xLo, const std::vector
             }
             continue;
         }
+        std::fill(rowDark.begin(), rowDark.end(), 0.0f);
         if (rows <= kRowsPer16Bits) {
             std::fill(sums16.begin(), sums16.end(), quint16(0));
-            for (int y = yLo[sj]; y < yHi[sj]; ++y)
-                AddRow(sums16.data(), reader.Row(y), spanBytes);
+            for (int y = yLo[sj]; y < yHi[sj]; ++y) {
+                const uchar *row = reader.Row(y);
+                AddRow(sums16.data(), row, spanBytes);
+                trackRow(row, rows);
+            }
         } else {
             sums32.assign(spanBytes, 0u);
             for (int y0 = yLo[sj]; y0 < yHi[sj]; y0 += kRowsPer16Bits) {
                 std::fill(sums16.begin(), sums16.end(), quint16(0));
-                for (int y = y0; y < std::min(yHi[sj], y0 + kRowsPer16Bits); ++y)
-                    AddRow(sums16.data(), reader.Row(y), spanBytes);
+                for (int y = y0; y < std::min(yHi[sj], y0 + kRowsPer16Bits); ++y) {
+                    const uchar *row = reader.Row(y);
+                    AddRow(sums16.data(), row, spanBytes);
+                    trackRow(row, rows);
+                }
                 for (size_t k = 0; k < spanBytes; ++k)
                     sums32[k] += sums16[k];
             }
@@ -296,25 +206,75 @@ void Resample(const QImage &page, const std::vector<int> &xLo, const std::vector
                 const auto *s = sums + first[static_cast<size_t>(i)];
                 const int n = width[static_cast<size_t>(i)];
                 const float f = invWidth[static_cast<size_t>(i)] * invRows;
+                // The darkest line of the block: a column (n >= 3 across, rows >= 2 along) or the
+                // darkest row found while summing; its mean channel values.
+                float lineDark = 0.0f;
+                float line[3] = {0.0f, 0.0f, 0.0f};
+                const bool columns = n >= kLineAcross && rows >= kLineAlong;
+                if (rowDark[static_cast<size_t>(i)] > 0.0f) {
+                    lineDark = rowDark[static_cast<size_t>(i)];
+                    for (int c = 0; c < std::min(nCh, 3); ++c)
+                        line[c] =
+                            static_cast<float>(rowSums[static_cast<size_t>(i)][static_cast<size_t>(c)]) /
+                            static_cast<float>(n);
+                }
                 if (mono) {
                     quint64 t = 0;
-                    for (int k = 0; k < n; ++k)
+                    int darkest = -1;
+                    for (int k = 0; k < n; ++k) {
                         t += s[k];
-                    const int level = static_cast<int>(static_cast<float>(t) * f + 0.5f);
+                        if (columns) {
+                            const float d = runDarkness(s + k, rows, 1);
+                            if (d > lineDark) {
+                                lineDark = d;
+                                darkest = k;
+                            }
+                        }
+                    }
+                    if (darkest >= 0)
+                        line[0] = static_cast<float>(s[darkest]) / static_cast<float>(rows);
+                    float level = static_cast<float>(t) * f;
+                    const float target = kLineWeight * (2.0f * lineDark - 1.0f);
+                    const float meanDark = inkIsOne ? level / 255.0f : 1.0f - level / 255.0f;
+                    if (target > meanDark)
+                        level = inkIsOne ? 255.0f * target : 255.0f * (1.0f - target);
+                    const int out8 = std::clamp(static_cast<int>(level + 0.5f), 0, 255);
                     if (indexed)
-                        dst[i] = static_cast<uchar>(level);
+                        dst[i] = static_cast<uchar>(out8);
                     else
-                        d32[i] = monoColors[level];
+                        d32[i] = monoColors[out8];
                 } else {
                     quint64 t0 = 0, t1 = 0, t2 = 0;
+                    int darkest = -1;
                     for (int k = 0; k < n; ++k) {
                         t0 += s[k * nCh];
                         t1 += s[k * nCh + 1];
                         t2 += s[k * nCh + 2];
+                        if (columns) {
+                            const float d = runDarkness(s + k * nCh, rows, nCh);
+                            if (d > lineDark) {
+                                lineDark = d;
+                                darkest = k;
+                            }
+                        }
                     }
-                    const int c0 = static_cast<int>(static_cast<float>(t0) * f + 0.5f);
-                    const int c1 = static_cast<int>(static_cast<float>(t1) * f + 0.5f);
-                    const int c2 = static_cast<int>(static_cast<float>(t2) * f + 0.5f);
+                    if (darkest >= 0)
+                        for (int c = 0; c < 3; ++c)
+                            line[c] = static_cast<float>(s[darkest * nCh + c]) / static_cast<float>(rows);
+                    float mean[3] = {static_cast<float>(t0) * f, static_cast<float>(t1) * f,
+                                     static_cast<float>(t2) * f};
+                    const float target = kLineWeight * (2.0f * lineDark - 1.0f);
+                    const float meanDark =
+                        1.0f - (11.0f * mean[r] + 16.0f * mean[1] + 5.0f * mean[b]) / (32.0f * 255.0f);
+                    if (target > meanDark && lineDark > meanDark) {
+                        // Toward the line's colour until the darkness reaches the target.
+                        const float u = (target - meanDark) / (lineDark - meanDark);
+                        for (int c = 0; c < 3; ++c)
+                            mean[c] += u * (line[c] - mean[c]);
+                    }
+                    const int c0 = std::clamp(static_cast<int>(mean[0] + 0.5f), 0, 255);
+                    const int c1 = std::clamp(static_cast<int>(mean[1] + 0.5f), 0, 255);
+                    const int c2 = std::clamp(static_cast<int>(mean[2] + 0.5f), 0, 255);
                     d32[i] = r == 0 ? qRgb(c0, c1, c2) : qRgb(c2, c1, c0);
                 }
             }

@@ -1,7 +1,13 @@
 #include "frame/DialogUnits.h"
+#include "frame/FramePlacement.h"
 #include "frame/PaneWidth.h"
+#include "frame/ToolkitTranslation.h"
 
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -20,6 +26,45 @@ TEST(PaneWidth, TextWidthPlusFourAverageCharacters)
     EXPECT_EQ(PaneWidthForText(10, 11), 10);
     EXPECT_EQ(PaneWidthForText(110, 11), 150);
     EXPECT_EQ(PaneWidthForText(50, 0), 50);
+}
+
+TEST(FramePlacement, ThreeQuartersAtLeastTheContentsWithinTheScreen)
+{
+    struct Case {
+        QRect available;
+        QSize contents;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {QRect(0, 0, 1366, 768), QSize(930, 250), QRect(171, 96, 1024, 576)},
+        // A panel on the left: the area's own origin.
+        {QRect(60, 0, 1860, 1080), QSize(930, 250), QRect(292, 135, 1395, 810)},
+        // A narrow screen: the contents decide, never beyond the area.
+        {QRect(0, 0, 1024, 600), QSize(930, 250), QRect(47, 75, 930, 450)},
+        {QRect(0, 0, 800, 600), QSize(930, 500), QRect(0, 50, 800, 500)},
+        {QRect(0, 0, 0, 0), QSize(930, 250), QRect(0, 0, 930, 250)},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(DefaultFrameRect(c.available, c.contents), c.expected)
+            << c.available.width() << "x" << c.available.height();
+}
+
+// Qt's Japanese catalogue when it is there; a folder without it changes nothing.
+TEST(ToolkitTranslation, JapaneseFromQtsFolderOnly)
+{
+    int argc = 1;
+    char name[] = "test";
+    char *argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    QTemporaryDir empty;
+    EXPECT_FALSE(InstallToolkitTranslation(empty.path()));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Yes"));
+    ASSERT_TRUE(InstallToolkitTranslation())
+        << "qtbase_ja.qm missing in " << QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString()
+        << " (package qt6-translations-l10n)";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("はい(&Y)"));
+    EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Paste"), QStringLiteral("貼り付け(&P)"));
+    EXPECT_TRUE(InstallToolkitTranslation(empty.path())); // installed once
 }
 
 TEST(DialogUnits, BaseUnitsRoundTheAverageWidth)

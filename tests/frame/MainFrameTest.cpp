@@ -7,6 +7,8 @@
 
 #include <QElapsedTimer>
 #include <QHelpEvent>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -113,6 +115,25 @@ TEST_F(FrameTest, PaneWidths)
     EXPECT_EQ(blank->sizeHint().width(), m_frame->screen()->geometry().width() / 4);
     EXPECT_EQ(blank->frameWidth(), 0);
     EXPECT_GE(blank->width(), blank->sizeHint().width());
+}
+
+// The toolkit's own texts in the window are Japanese: a yes/no box's buttons and the context menus
+// of the zoom and page boxes.
+TEST_F(FrameTest, ToolkitTextsAreJapanese)
+{
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No,
+                    m_frame.get());
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("はい(&Y)"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)"));
+    for (QLineEdit *edit : {PageBox(), ZoomBox()->lineEdit()}) {
+        const std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            if (!action->isSeparator())
+                texts << action->text().section(u'\t', 0, 0); // the shortcut follows a tab
+        EXPECT_TRUE(texts.contains(QStringLiteral("元に戻す(&U)"))) << texts.join(u'|').toStdString();
+        EXPECT_TRUE(texts.contains(QStringLiteral("すべてを選択"))) << texts.join(u'|').toStdString();
+    }
 }
 
 TEST_F(FrameTest, TitleAndIcon)
@@ -259,8 +280,9 @@ TEST_F(FrameTest, AboutBoxThroughTheCommandRouting)
         QTest::keyClick(dialog, Qt::Key_Return);
     });
     poll.start();
-    // Should the box not be ours, it is closed all the same so that the test ends.
-    QTimer::singleShot(5000, [&] {
+    // Should the box not be ours, it is closed all the same so that the test ends. The timer goes
+    // with the poll, so it cannot fire into a later test.
+    QTimer::singleShot(5000, &poll, [&] {
         poll.stop();
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();

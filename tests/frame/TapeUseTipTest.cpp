@@ -7,7 +7,10 @@
 #include "res/Resource.h"
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QHelpEvent>
+
+#include <algorithm>
 
 namespace {
 
@@ -41,8 +44,20 @@ TEST_F(TapeUseTipTest, PageLengthThenTheJobOnceComplete)
     // The window's own tip shows it.
     QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), Pane()->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(Pane(), &help);
-    EXPECT_EQ(m_frame->GetToolTipCtrl()->GetLabel(), Pane()->toolTip());
-    m_frame->GetToolTipCtrl()->HideTip();
+    CWistrelToolTipCtrl *tip = m_frame->GetToolTipCtrl();
+    EXPECT_EQ(tip->GetLabel(), Pane()->toolTip());
+    // Sized for its two lines as drawn: two lines tall, as wide as the longer line.
+    QFont bold = tip->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    const QStringList lines = Pane()->toolTip().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2);
+    const int longer = std::max(metrics.horizontalAdvance(lines[0]), metrics.horizontalAdvance(lines[1]));
+    EXPECT_GE(tip->height(), 2 * metrics.height());
+    EXPECT_GE(tip->width(), longer);
+    EXPECT_LT(tip->width(),
+              longer + metrics.horizontalAdvance(lines[0].size() < lines[1].size() ? lines[0] : lines[1]));
+    tip->HideTip();
 }
 
 // The sum is read from the pages when the driver completes, not earlier: pages that appear or change

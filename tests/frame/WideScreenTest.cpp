@@ -5,6 +5,7 @@
 #include "app/CorvaneApp.h"
 #include "frame/MainFrame.h"
 #include "res/Resource.h"
+#include "view/ChildView.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
 
 namespace {
 
@@ -28,6 +32,35 @@ TEST(WideScreen, LastPaneIsAQuarterOfTheScreen)
     ASSERT_TRUE(frame.LoadFrame());
     QLabel *blank = frame.GetPane(ID_INDICATOR_BLANK);
     EXPECT_EQ(blank->sizeHint().width() - 2 * blank->frameWidth(), 341);
+}
+
+// Nothing resizes the window: it opens at three quarters of the 1366 x 768 screen, centred, with the
+// toolbar's nine positions and the five panes at their widths whole.
+TEST(WideScreen, OpensAtALargeShareOfTheScreen)
+{
+    QTemporaryDir folder;
+    SampleJob job;
+    job.folder = folder.path() + QStringLiteral("/");
+    job.baseName = QStringLiteral("wide");
+    ASSERT_TRUE(WriteSampleJob(job, theApp));
+    theApp.m_strTapeWidth = QStringLiteral("24mm");
+    CMainFrame frame;
+    ASSERT_TRUE(frame.LoadFrame());
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    EXPECT_EQ(frame.geometry(), QRect(171, 96, 1024, 576));
+    for (QAction *action : frame.m_wndToolBar->actions()) {
+        const QWidget *tool = frame.m_wndToolBar->widgetForAction(action);
+        ASSERT_TRUE(tool);
+        EXPECT_TRUE(tool->isVisible()) << action->text().toStdString();
+        EXPECT_TRUE(frame.m_wndToolBar->rect().contains(tool->geometry())) << action->text().toStdString();
+    }
+    for (int nID = ID_INDICATOR_PAGE; nID <= ID_INDICATOR_BLANK; ++nID) {
+        const QLabel *pane = frame.GetPane(nID);
+        EXPECT_GE(pane->width(), pane->sizeHint().width()) << nID;
+        EXPECT_TRUE(frame.m_wndStatusBar->rect().contains(pane->geometry())) << nID;
+    }
+    EXPECT_GT(frame.GetActiveView()->viewport()->height(), 400);
 }
 
 } // namespace

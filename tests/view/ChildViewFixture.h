@@ -77,13 +77,15 @@ protected:
         return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 
+    // A wheel turn over the viewport, or over `over` (a scroll bar) when given.
     static void Wheel(CChildView &view, QPoint angle, Qt::KeyboardModifiers modifiers,
-                      bool *accepted = nullptr)
+                      bool *accepted = nullptr, QWidget *over = nullptr)
     {
-        const QPointF at(100, 100);
-        QWheelEvent event(at, view.viewport()->mapToGlobal(at), QPoint(0, -7), angle, Qt::NoButton, modifiers,
+        QWidget *target = over ? over : view.viewport();
+        const QPointF at(target->width() / 2, target->height() / 2);
+        QWheelEvent event(at, target->mapToGlobal(at), QPoint(0, -7), angle, Qt::NoButton, modifiers,
                           Qt::NoScrollPhase, false);
-        QApplication::sendEvent(view.viewport(), &event);
+        QApplication::sendEvent(target, &event);
         if (accepted)
             *accepted = event.isAccepted();
     }

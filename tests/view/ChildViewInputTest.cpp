@@ -3,8 +3,11 @@
 #include "ChildViewFixture.h"
 #include "frame/MainFrame.h"
 
+#include <QLayout>
 #include <QScreen>
 #include <QScrollBar>
+
+#include <cmath>
 
 using namespace ChildViewTesting;
 
@@ -34,6 +37,29 @@ TEST_F(ChildViewTest, WheelScrollsByLinesAndCtrlDoesNot)
     EXPECT_FALSE(accepted);
 }
 
+// Over either bar the wheel follows the view's rules as over the page: down with both bars shown,
+// across with Shift, and with Ctrl no scrolling at all.
+TEST_F(ChildViewTest, WheelOverTheBarsTakesTheViewsRules)
+{
+    WritePage(1, Black(1417, 340));
+    auto view = MakeView(-1);
+    ASSERT_EQ(view->GetScrollPosition(), QPoint(162, 23));
+    const struct {
+        Qt::KeyboardModifiers modifiers;
+        QPoint moved;
+    } cases[] = {{Qt::NoModifier, {0, 15}}, {Qt::ShiftModifier, {33, 0}}, {Qt::ControlModifier, {0, 0}}};
+    for (QWidget *over : {static_cast<QWidget *>(view->horizontalScrollBar()),
+                          static_cast<QWidget *>(view->verticalScrollBar())}) {
+        ASSERT_TRUE(over->isVisible());
+        for (const auto &c : cases) {
+            const QPoint before = view->GetScrollPosition();
+            Wheel(*view, QPoint(0, -120), c.modifiers, nullptr, over);
+            EXPECT_EQ(view->GetScrollPosition() - before, c.moved)
+                << over->metaObject()->className() << " " << c.modifiers.toInt();
+        }
+    }
+}
+
 TEST_F(ChildViewTest, WheelPageLimitAndScrollBarSteps)
 {
     WritePage(1, Black(1417, 340));
@@ -44,10 +70,17 @@ TEST_F(ChildViewTest, WheelPageLimitAndScrollBarSteps)
     EXPECT_EQ(view->GetScrollPosition(), QPoint(338, 294 + 108));
 
     QScrollBar *bar = view->horizontalScrollBar();
+    // The thumbs show the visible part against the whole: the bars' page steps are the client.
+    EXPECT_EQ(bar->pageStep(), view->viewport()->width());
+    EXPECT_EQ(view->verticalScrollBar()->pageStep(), view->viewport()->height());
+    EXPECT_EQ(bar->maximum() + bar->pageStep(), 2236);
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     EXPECT_EQ(view->GetScrollPosition().x(), 338 + 22);
+    // A click in the trough moves by a tenth of the total.
     bar->triggerAction(QAbstractSlider::SliderPageStepSub);
     EXPECT_EQ(view->GetScrollPosition().x(), 338 + 22 - 223);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(view->GetScrollPosition().x(), 338 + 22);
     bar->setSliderPosition(5);
     EXPECT_EQ(view->GetScrollPosition().x(), 5);
     // The page follows the position: its left edge at 362.67 px into the area.
@@ -104,3 +137,63 @@ TEST_F(ChildViewTest, CtrlWheelStepsTheFrameZoom)
 }
 
 } // namespace
+
+// The window as it opens or is resized: the view's client is read with the bars that its own size
+// needs, also when the frame acts on its size before the view has seen its new one. A bar is also
+// shown when the other bar takes the room that was just enough. Expected edges (pixels in the
+// viewport) worked out by hand from the layout rules for a view area without bars of the given size
+// and bars 14 pixels thick.
+struct OpenCase {
+    int nOrientation;
+    int nZoom;
+    QSize openFull; // the view's area without bars as the window opens
+    QSize resizeTo; // then the window is resized to this (empty: not resized)
+    bool bHorz, bVert;
+    double left, top, bottom;
+};
+
+class OpenLayoutTest : public ChildViewTest, public ::testing::WithParamInterface<OpenCase> {};
+
+TEST_P(OpenLayoutTest, BarsAndPageAfterShowAndResize)
+{
+    const OpenCase &c = GetParam();
+    theApp.m_nOrientation = c.nOrientation;
+    WritePage(1, c.nOrientation == 1 ? Black(340, 1417) : Black(1417, 340));
+    CMainFrame frame;
+    ASSERT_TRUE(frame.LoadFrame());
+    frame.m_nZoom = c.nZoom;
+    CChildView *view = frame.GetActiveView();
+    ASSERT_EQ(view->verticalScrollBar()->sizeHint().width(), 14);
+    ASSERT_EQ(view->horizontalScrollBar()->sizeHint().height(), 14);
+    const auto resizeFrameFor = [&](const QSize &full) {
+        frame.layout()->activate();
+        frame.resize(frame.size() + full - view->maximumViewportSize());
+    };
+    resizeFrameFor(c.openFull);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QApplication::processEvents();
+    if (!c.resizeTo.isEmpty()) {
+        resizeFrameFor(c.resizeTo);
+        QApplication::processEvents();
+    }
+    ASSERT_EQ(view->maximumViewportSize(), c.resizeTo.isEmpty() ? c.openFull : c.resizeTo);
+    bool bHorz = false, bVert = false;
+    view->CheckScrollBars(bHorz, bVert);
+    EXPECT_EQ(bHorz, c.bHorz);
+    EXPECT_EQ(bVert, c.bVert);
+    QApplication::processEvents();
+    const QRect page = NotGrey(Grab(*view));
+    EXPECT_EQ(page.left(), std::lround(c.left));
+    EXPECT_EQ(page.top(), std::lround(c.top));
+    EXPECT_EQ(page.bottom() + 1, std::min<long>(std::lround(c.bottom), view->viewport()->height()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OpenLayoutTest,
+                         ::testing::Values(
+                             // Across the screen at 100 %: 1417 x 340 dots in an area 1150 x 200.
+                             OpenCase{2, 100, {1150, 200}, {}, true, true, 378.93, 54.67, 145.33},
+                             // Down the screen at 100 %: 340 x 1417 dots in 1150 x 400.
+                             OpenCase{1, 100, {1150, 400}, {}, true, true, 522.67, 11.67, 389.53},
+                             // Whole label, then the window resized to an area of 1050 x 480.
+                             OpenCase{1, -1, {700, 300}, {1050, 480}, true, true, 460.0, 11.61, 464.26}));

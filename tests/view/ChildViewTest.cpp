@@ -51,9 +51,14 @@ TEST_F(ChildViewTest, WholeLabelShowsBothBarsAndFillsNinetyFivePercent)
     EXPECT_LT(client.height(), 500);
     EXPECT_EQ(view->horizontalScrollBar()->maximum(), 1126 - client.width());
     EXPECT_EQ(view->verticalScrollBar()->maximum(), 547 - client.height());
-    EXPECT_EQ(view->horizontalScrollBar()->pageStep(), 112);
+    QSize total, page, line;
+    view->GetDeviceScrollSizes(total, page, line);
+    EXPECT_EQ(page, QSize(112, 54));
+    EXPECT_EQ(line, QSize(11, 5));
+    // The thumbs: the client against the total.
+    EXPECT_EQ(view->horizontalScrollBar()->pageStep(), client.width());
     EXPECT_EQ(view->horizontalScrollBar()->singleStep(), 11);
-    EXPECT_EQ(view->verticalScrollBar()->pageStep(), 54);
+    EXPECT_EQ(view->verticalScrollBar()->pageStep(), client.height());
     EXPECT_EQ(view->verticalScrollBar()->singleStep(), 5);
     EXPECT_EQ(view->GetScrollPosition(), QPoint(162, 23));
 
@@ -82,7 +87,7 @@ TEST_F(ChildViewTest, TapeDownTheScreen)
 {
     theApp.m_nOrientation = 1;
     WritePage(1, Black(340, 1417));
-    // The first layout of a view without bars (every later one reads the client the bars left).
+    // The first layout of a view without bars.
     auto view = std::make_unique<CChildView>();
     view->resize(800 + 2 * view->frameWidth(), 500 + 2 * view->frameWidth());
     view->show();
@@ -108,20 +113,15 @@ TEST_F(ChildViewTest, TapeDownTheScreen)
     EXPECT_EQ(box.width(), static_cast<int>(std::floor((ex / 2 + 170) * 96.0 / 360 + 0.5)) - left);
     EXPECT_EQ(box.top(), 91 - 29);
 
-    // Laid out again in the narrower client, the area narrows with it and the horizontal bar goes;
-    // the layouts settle: in the client that leaves, the position is the centring one again.
-    view->UpdateScrollLayout();
-    QApplication::processEvents();
-    EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
-    EXPECT_EQ(view->viewport()->height(), 500);
-    view->UpdateScrollLayout();
-    QApplication::processEvents();
-    EXPECT_EQ(view->GetScrollPosition(), QPoint(0, 29));
-    const QSize settled = view->viewport()->size();
-    view->UpdateScrollLayout();
-    QApplication::processEvents();
-    EXPECT_EQ(view->GetScrollPosition(), QPoint(0, 29));
-    EXPECT_EQ(view->viewport()->size(), settled);
+    // Laid out again, the layout works on the view's whole area as before: the same bars, the same
+    // position, whatever bars the last layout left.
+    for (int again = 0; again < 2; ++again) {
+        view->UpdateScrollLayout();
+        QApplication::processEvents();
+        EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
+        EXPECT_EQ(view->viewport()->size(), client);
+        EXPECT_EQ(view->GetScrollPosition(), QPoint(0, 29));
+    }
 }
 
 TEST_F(ChildViewTest, MissingPageLeavesOnlyGrey)
@@ -195,25 +195,29 @@ TEST_F(ChildViewTest, DrawsInDevicePixels)
     }
 }
 
-// At 25 % a 360-dpi page shrinks 15-fold on a 96-dpi screen; lines one dot wide must stay visible.
-TEST_F(ChildViewTest, OneDotLinesShowAsGreyAtAQuarter)
+// At 25 % a 360-dpi page shrinks 15-fold on a 96-dpi screen, a 720-dpi page 30-fold; lines one dot
+// wide stay visible, no lighter than mid-grey.
+TEST_F(ChildViewTest, OneDotLinesShowAtLeastMidGreyAtAQuarter)
 {
-    QImage page(1417, 340, QImage::Format_Mono);
-    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-    for (int y = 0; y < 340; ++y)
-        for (int x = 0; x < 1417; ++x)
-            page.setPixel(x, y, x % 16 == 0 ? 1 : 0);
-    WritePage(1, page);
-    auto view = MakeView(25);
-    const QImage shot = Grab(*view);
-    const QRect box = NotGrey(shot);
-    ASSERT_EQ(box.width(), 94);
-    for (int line = 0; line < 1417; line += 16) {
-        const int column = box.left() + (2 * line + 1) * 94 / (2 * 1417);
-        for (int y = box.top(); y <= box.bottom(); ++y) {
-            const int grey = qGray(shot.pixel(column, y));
-            EXPECT_LT(grey, 250) << "line " << line << " at " << column << "," << y;
-            EXPECT_NE(shot.pixel(column, y), kGrey);
+    for (const int nDpi : {360, 720}) {
+        theApp.m_nDpi = nDpi;
+        const int w = 1417 * nDpi / 360;
+        const int h = 340 * nDpi / 360;
+        QImage page(w, h, QImage::Format_Mono);
+        page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                page.setPixel(x, y, x % 61 == 30 ? 1 : 0);
+        WritePage(1, page);
+        auto view = MakeView(25);
+        const QImage shot = Grab(*view);
+        const QRect box = NotGrey(shot);
+        ASSERT_EQ(box.width(), 94) << nDpi;
+        for (int line = 30; line < w; line += 61) {
+            const int column = box.left() + (2 * line + 1) * 94 / (2 * w);
+            for (int y = box.top(); y <= box.bottom(); ++y)
+                EXPECT_LE(qGray(shot.pixel(column, y)), 128)
+                    << nDpi << " dpi, line " << line << " at " << column;
         }
     }
 }

@@ -7,48 +7,139 @@
 #include <QPainter>
 #include <QRandomGenerator>
 
-namespace {
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
 
-// A two-colour page, white (index 0) with black (index 1) one-dot lines every `period` dots.
-QImage MonoLines(int w, int h, int period, bool vertical)
-{
-    QImage page(w, h, QImage::Format_Mono);
-    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-    page.fill(0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if ((vertical ? x : y) % period == 0)
-                page.setPixel(x, y, 1);
-    return page;
-}
+namespace {
 
 int Grey(const QImage &image, int x, int y)
 {
     return qGray(image.pixel(x, y));
 }
 
-// At 25 % on a 96-dpi screen a 360-dpi page shrinks 15-fold: 1417 x 340 dots become 94 x 23 pixels.
-TEST(Reduction, OneDotLinesStayGreyAtAQuarter)
+// A page of dpi dots per inch shown at zoom percent on a 96-dpi screen: n dots become
+// lround(n x 96 x zoom / 100 / dpi) pixels.
+int Shown(int n, int nDpi, int nZoom)
 {
-    for (bool vertical : {true, false}) {
-        const QImage page = MonoLines(1417, 340, 16, vertical);
-        CPageReduction reduction;
-        reduction.Prepare(page, QSize(94, 23));
-        const QImage out = reduction.Render(QRect(0, 0, 94, 23));
-        ASSERT_EQ(out.size(), QSize(94, 23));
-        // Every line lands in the pixel that holds its centre, and shows there as grey.
-        const int n = vertical ? 1417 : 340;
-        const int N = vertical ? 94 : 23;
-        for (int line = 0; line < n; line += 16) {
-            const int i = static_cast<int>((2LL * line + 1) * N / (2LL * n));
-            for (int k = 0; k < (vertical ? 23 : 94); ++k) {
-                const int g = vertical ? Grey(out, i, k) : Grey(out, k, i);
-                EXPECT_LT(g, 250) << (vertical ? "column " : "row ") << i << " of line " << line;
-                EXPECT_GT(g, 150);
+    return std::max(1, static_cast<int>(std::lround(n * 0.96 * nZoom / nDpi)));
+}
+
+// Darkness 0 (white) to 1 (black) of a grey.
+double Dark(QRgb c)
+{
+    return 1.0 - qGray(c) / 255.0;
+}
+
+// An 8 x 8 ordered dither of tone t, or error diffusion (Floyd-Steinberg) of tone t, on a w x h page.
+QImage Halftone(int w, int h, double t, bool diffused)
+{
+    static const int bayer[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                                    {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+                                    {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+                                    {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
+    QImage page(w, h, QImage::Format_Mono);
+    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    std::vector<double> error(static_cast<size_t>(w + 2) * 2, 0.0);
+    for (int y = 0; y < h; ++y) {
+        double *cur = error.data() + (y % 2) * (w + 2) + 1;
+        double *next = error.data() + ((y + 1) % 2) * (w + 2) + 1;
+        std::fill(next - 1, next + w + 1, 0.0);
+        for (int x = 0; x < w; ++x) {
+            bool ink;
+            if (diffused) {
+                const double v = t + cur[x];
+                ink = v >= 0.5;
+                const double e = v - (ink ? 1.0 : 0.0);
+                cur[x + 1] += e * 7 / 16;
+                next[x - 1] += e * 3 / 16;
+                next[x] += e * 5 / 16;
+                next[x + 1] += e * 1 / 16;
+            } else {
+                ink = bayer[y % 8][x % 8] < t * 64;
             }
+            page.setPixel(x, y, ink ? 1 : 0);
+        }
+    }
+    return page;
+}
+
+struct LineCase {
+    int nDpi;
+    int nZoom;
+};
+
+class LinesAndTones : public ::testing::TestWithParam<LineCase> {};
+
+// At every zoom of the view and 180 to 720 dpi: one-dot black lines on white, down and across, on a
+// two-colour and a 24-bit page, show no lighter than mid-grey; solid and halftone areas keep their
+// mean tone within 3 %.
+TEST_P(LinesAndTones, OneDotLinesStayVisibleAndTonesKeepTheirMean)
+{
+    const LineCase &c = GetParam();
+    constexpr int w = 1200, h = 400;
+    QImage mono(w, h, QImage::Format_Mono);
+    mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    mono.fill(0);
+    const auto isLine = [](int v, int period) { return v % period == period / 2; };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (isLine(x, 61) || isLine(y, 53))
+                mono.setPixel(x, y, 1);
+    const QSize size(Shown(w, c.nDpi, c.nZoom), Shown(h, c.nDpi, c.nZoom));
+    for (const QImage &page : {mono, mono.convertToFormat(QImage::Format_BGR888)}) {
+        CPageReduction reduction;
+        reduction.Prepare(page, size);
+        const QImage out = reduction.Render(QRect(QPoint(0, 0), size));
+        ASSERT_EQ(out.size(), size);
+        // The pixel that holds a line's centre, down its whole length.
+        for (int x = 0; x < w; ++x) {
+            if (!isLine(x, 61))
+                continue;
+            const int i = static_cast<int>((2LL * x + 1) * size.width() / (2LL * w));
+            for (int k = 0; k < size.height(); ++k)
+                ASSERT_LE(qGray(out.pixel(i, k)), 128) << "line at x " << x << ", pixel " << i << "," << k;
+        }
+        for (int y = 0; y < h; ++y) {
+            if (!isLine(y, 53))
+                continue;
+            const int j = static_cast<int>((2LL * y + 1) * size.height() / (2LL * h));
+            for (int k = 0; k < size.width(); ++k)
+                ASSERT_LE(qGray(out.pixel(k, j)), 128) << "line at y " << y << ", pixel " << k << "," << j;
+        }
+    }
+    for (const double tone : {0.125, 0.25, 0.375, 0.5, 0.75, 1.0}) {
+        for (const bool diffused : {false, true}) {
+            const QImage page = Halftone(480, 480, tone, diffused);
+            const QSize shown(Shown(480, c.nDpi, c.nZoom), Shown(480, c.nDpi, c.nZoom));
+            CPageReduction reduction;
+            reduction.Prepare(page, shown);
+            const QImage out = reduction.Render(QRect(QPoint(0, 0), shown));
+            double source = 0, reduced = 0;
+            for (int y = 0; y < 480; ++y)
+                for (int x = 0; x < 480; ++x)
+                    source += page.pixelIndex(x, y);
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    reduced += Dark(out.pixel(x, y));
+            EXPECT_NEAR(reduced / (shown.width() * shown.height()), source / (480.0 * 480.0), 0.03)
+                << "tone " << tone << (diffused ? " diffused" : " ordered");
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    DpiAndZoom, LinesAndTones,
+    ::testing::Values(LineCase{180, 25}, LineCase{180, 50}, LineCase{180, 75}, LineCase{180, 100},
+                      LineCase{180, 150}, LineCase{360, 25}, LineCase{360, 50}, LineCase{360, 75},
+                      LineCase{360, 100}, LineCase{360, 150}, LineCase{360, 200}, LineCase{360, 300},
+                      LineCase{720, 25}, LineCase{720, 33}, LineCase{720, 50}, LineCase{720, 75},
+                      LineCase{720, 100}, LineCase{720, 150}, LineCase{720, 200}, LineCase{720, 300},
+                      LineCase{720, 400}, LineCase{720, 600}),
+    [](const ::testing::TestParamInfo<LineCase> &param) {
+        return "dpi" + std::to_string(param.param.nDpi) + "_zoom" + std::to_string(param.param.nZoom);
+    });
 
 TEST(Reduction, AverageOfTheDotsInEachPixel)
 {
@@ -196,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PartCase{"rgb32_grown", QImage::Format_RGB32, QSize(1400, 400), false}),
     [](const ::testing::TestParamInfo<PartCase> &param) { return std::string(param.param.name); });
 
-TEST(Reduction, CacheOnlyWhenSmallerThanThePage)
+TEST(Reduction, CacheOnlyWhenSmallerThanThePageAndWithinTheBudget)
 {
     const QImage mono = RandomPage(QImage::Format_Mono, 1417, 340);
     CPageReduction reduction;
@@ -213,6 +304,18 @@ TEST(Reduction, CacheOnlyWhenSmallerThanThePage)
     reduction.Prepare(colour, QSize(500, 300));
     EXPECT_TRUE(reduction.IsCached());
     EXPECT_LT(reduction.CacheBytes(), colour.sizeInBytes());
+
+    // A 24-bit tape of 1200 x 30000 dots at 360 dpi on a 96-dpi screen: at 300 % (0.8 pixels a dot)
+    // the copy would take 92 MB, past the budget, though smaller than the page's 108 MB; at 100 %
+    // 10 MB fits.
+    QImage tape(1200, 30000, QImage::Format_BGR888);
+    ASSERT_FALSE(tape.isNull());
+    tape.fill(Qt::white);
+    reduction.Prepare(tape, QSize(960, 24000));
+    EXPECT_FALSE(reduction.IsCached());
+    reduction.Prepare(tape, QSize(320, 8000));
+    EXPECT_TRUE(reduction.IsCached());
+    EXPECT_LE(reduction.CacheBytes(), CPageReduction::kDefaultCacheBudget);
 }
 
 TEST(Reduction, NewPageOrSizeIsResampledAgain)

@@ -1,7 +1,8 @@
-// corvane-screenshot OUT.png [ABOUT.png] [--loupe LOUPE.png]: opens the preview window offscreen on a
-// sample job of three 1-bit pages (written to a temporary folder and removed afterwards) and saves a
-// picture of the whole window; with a second name, also one of the about box; with --loupe, one of the
-// window with the loupe held over the row of bars.
+// corvane-screenshot OUT.png [ABOUT.png] [--loupe LOUPE.png]: opens the preview window offscreen, on a
+// 1366 x 768 screen at the size the window chooses, on a sample job of three 1-bit pages (written to a
+// temporary folder and removed afterwards) and saves a picture of the whole window; with a second
+// name, also one of the about box; with --loupe, one of the window with the loupe held over the row of
+// bars.
 #include "SampleJob.h"
 
 #include "app/CorvaneApp.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -18,10 +20,31 @@
 
 #include <cstdio>
 
+namespace {
+
+// The offscreen platform with one screen of 1366 x 768 pixels at 96 dpi, a common laptop display: the
+// window takes the size it chooses on such a screen. The description goes into folder.
+void UseOffscreenScreen(const QTemporaryDir &folder)
+{
+    const QString path = folder.filePath(QStringLiteral("screens.json"));
+    QFile file(path);
+    if (folder.isValid() && file.open(QIODevice::WriteOnly)) {
+        file.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768,
+                      "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        file.close();
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + QFile::encodeName(path));
+    } else {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    QTemporaryDir screens;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        UseOffscreenScreen(screens);
     QApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     QString loupePath;
@@ -54,7 +77,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "the window could not be created\n");
         return 1;
     }
-    frame->resize(800, 460);
+    // The size the window chooses for itself on the screen.
     frame->show();
     if (!QTest::qWaitForWindowExposed(frame))
         std::fprintf(stderr, "the window was not exposed\n");
