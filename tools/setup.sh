@@ -13,13 +13,18 @@ packages=(
   xvfb xauth xdotool x11-utils openbox
   dbus dbus-daemon at-spi2-core
   fonts-ipafont-gothic
+  libcups2-dev libcupsimage2-dev cups-daemon cups-client cups-filters cups-ppdc poppler-utils ghostscript
 )
+# The printers' own raster filters (rastertolabel, ...) come with the package cups; its recommended
+# packages would bring the network discovery daemons, which neither the build nor the tests want.
+no_recommends=(cups)
 
 if [ "${1:-}" != "--no-install" ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${packages[@]}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${no_recommends[@]}"
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
