@@ -82,19 +82,22 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
         ok = !m_printerFilter.isEmpty();
     }
 
-    // The job's option over the queue's default (the PPD's default choice, which lpadmin's
-    // -o CorvaneWithoutSession-default=... rewrites).
+    // The job's option over the queue's default, the PPD's default choice (which lpadmin -o
+    // CorvaneWithoutSession=... rewrites). The scheduler puts a queue's IPP default (lpadmin -o
+    // CorvaneWithoutSession-default=...) among the job's options too, so those are "the job's options".
     cups_option_t *options = nullptr;
     const int count = cupsParseOptions(m_options.constData(), 0, &options);
     QByteArray choice = cupsGetOption(kPolicyOption, count, options);
+    QByteArray queueChoice;
+    if (ppd_option_t *option = ppdFindOption(ppd, kPolicyOption))
+        queueChoice = option->defchoice;
+    const bool fromJob = !choice.isEmpty() && choice != queueChoice;
+    if (!fromJob)
+        choice = queueChoice;
     m_policySource =
-        QStringLiteral("the job's option %1=%2").arg(QLatin1String(kPolicyOption), QString::fromUtf8(choice));
-    if (choice.isEmpty()) {
-        if (ppd_option_t *option = ppdFindOption(ppd, kPolicyOption))
-            choice = option->defchoice;
-        m_policySource = QStringLiteral("the queue's default %1=%2")
-                             .arg(QLatin1String(kPolicyOption), QString::fromUtf8(choice));
-    }
+        QStringLiteral("%1 %2=%3")
+            .arg(fromJob ? QStringLiteral("the job's options say") : QStringLiteral("the queue's default is"),
+                 QLatin1String(kPolicyOption), QString::fromUtf8(choice));
     cupsFreeOptions(count, options);
     ppdClose(ppd);
     if (choice.compare("Drop", Qt::CaseInsensitive) == 0) {
