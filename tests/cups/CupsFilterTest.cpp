@@ -379,6 +379,35 @@ INSTANTIATE_TEST_SUITE_P(
                    -1, "Printed without preview: page 1: colour space 16 cannot be shown"}),
     [](const ::testing::TestParamInfo<RasterCase> &param) { return std::string(param.param.name); });
 
+// A Qt application printing through QPrinter to the preview queue: its pages reach the agent and,
+// printed, the device.
+TEST_F(CupsFilterTest, QtApplicationPrints)
+{
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    CFakeAgent agent(CFakeAgent::Answer::Print);
+    QString output;
+    QProcess qt;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CUPS_SERVER"), cups.Dir() + QStringLiteral("/cups.sock"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    qt.setProcessEnvironment(env);
+    qt.setProcessChannelMode(QProcess::MergedChannels);
+    qt.start(QStringLiteral(CORVANE_QT_PRINT_JOB), {QStringLiteral("preview"), QStringLiteral("2")});
+    ASSERT_TRUE(qt.waitForFinished(60000));
+    ASSERT_EQ(qt.exitCode(), 0) << qt.readAll().toStdString();
+    ASSERT_TRUE(agent.WaitFor([](const CFakeAgent::Seen &s) { return s.endCount >= 0; }));
+    m_job = static_cast<int>(agent.Snapshot().job.jobId);
+    EXPECT_EQ(cups.WaitForJobEnd(m_job), QStringLiteral("completed"));
+    const CFakeAgent::Seen seen = agent.Snapshot();
+    EXPECT_TRUE(seen.problem.isEmpty()) << seen.problem.toStdString();
+    EXPECT_EQ(seen.job.title, QByteArrayLiteral("Qt label"));
+    EXPECT_EQ(seen.endCount, 2);
+    ASSERT_EQ(seen.pages.size(), 2);
+    EXPECT_EQ(seen.pageBytes[1], agentwire::RowBytes(seen.pages[1]) * seen.pages[1].height);
+    EXPECT_FALSE(cups.Output(QStringLiteral("preview")).isEmpty());
+    ExpectQueueReady();
+}
+
 // corvane-cups killed in the middle of a page: the scheduler deals with the crashed filter, the queue
 // stays enabled, nothing is printed and no spool file is left (it never had a name).
 TEST_F(CupsFilterTest, KilledInPage)
