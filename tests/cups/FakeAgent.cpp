@@ -45,6 +45,13 @@ bool CFakeAgent::WaitFor(bool (*done)(const Seen &), int nMs) const
     return true;
 }
 
+void CFakeAgent::Decide(quint32 decision)
+{
+    const int fd = m_connection;
+    if (fd >= 0)
+        SendPacket(fd, DECISION, EncodeUint(decision));
+}
+
 void CFakeAgent::Note(const QString &problem)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -62,6 +69,7 @@ void CFakeAgent::Serve()
     }
     if (fd < 0)
         return;
+    m_connection = fd;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_seen.connected = true;
@@ -104,6 +112,7 @@ void CFakeAgent::Serve()
         QString why;
         std::unique_lock<std::mutex> lock(m_mutex);
         if (type == JOB) {
+            m_seen.jobAt = std::chrono::steady_clock::now();
             if (!DecodeJob(payload, m_seen.job, &why))
                 m_seen.problem = why;
             lock.unlock();
@@ -125,6 +134,8 @@ void CFakeAgent::Serve()
                 m_seen.problem = QStringLiteral("rows before a page");
             else
                 m_seen.pageBytes.last() = pageBytes;
+            if (m_seen.pages.size() == 1 && pageBytes == RowBytes(page) * page.height)
+                m_seen.firstPageAt = std::chrono::steady_clock::now();
             stalled = m_answer == Answer::StallInPage;
         } else if (type == END) {
             quint32 count = 0;
@@ -144,5 +155,6 @@ void CFakeAgent::Serve()
             m_seen.problem = QStringLiteral("message type %1 from the filter").arg(type);
         }
     }
+    m_connection = -1;
     ::close(fd);
 }

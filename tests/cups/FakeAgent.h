@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <sys/types.h>
 #include <thread>
@@ -36,9 +37,13 @@ public:
         int endCount = -1;        // the page count of END, -1 before it
         bool closedByFilter = false;
         pid_t filterPid = -1;
-        QString problem; // the first thing that broke the messages' rules
+        std::chrono::steady_clock::time_point jobAt;       // when the job was offered
+        std::chrono::steady_clock::time_point firstPageAt; // when page 1's last row came
+        QString problem;                                   // the first thing that broke the messages' rules
     };
     Seen Snapshot() const;
+    // Sends a decision now (for a held job).
+    void Decide(quint32 decision);
     // Waits until the filter is stalled in a page, the raster has ended or the filter has gone.
     bool WaitFor(bool (*done)(const Seen &), int nMs = 30000) const;
 
@@ -48,6 +53,7 @@ private:
 
     Answer m_answer;
     int m_listen = -1;
+    std::atomic<int> m_connection{-1};
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
     Seen m_seen;

@@ -160,7 +160,7 @@ QString CPrivateCups::WaitForJobEnd(int job, int nMs) const
         }
         if (deadline.hasExpired())
             return QStringLiteral("timeout");
-        QThread::msleep(50);
+        QThread::msleep(10);
     }
 }
 

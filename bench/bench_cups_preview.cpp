@@ -1,0 +1,152 @@
+// The preview queue against the direct queue, in a private CUPS scheduler, measured in one run
+// (medians of CUPS_BENCH_RUNS runs, default 3):
+//   cups_lp_to_page1_{1,40}p_ms      from lp to page 1 complete at the agent (the agent writes it and
+//                                    opens the window then), for a 1-page and a 40-page PDF
+//   cups_page1_40p_over_1p           their ratio: page 1 must not wait for the rest (target <= 1.2)
+//   cups_lp_to_raster_{1,40}p_ms     of that, the part before corvane-cups has page 1's header: CUPS and
+//                                    the rasterizers (pdftopdf reads the whole PDF before its first page)
+//   cups_raster_to_page1_{1,40}p_ms  the part of corvane-cups: from page 1's header to its last row at
+//                                    the agent, and cups_raster_to_page1_40p_over_1p their ratio
+//   cups_print_to_last_byte_40p_ms   from the print decision to the job's end (the last byte written
+//                                    to the device)
+//   cups_direct_lp_to_last_byte_40p_ms  the direct queue's whole job, from lp to its end
+//   cups_print_over_direct_40p       their ratio: printing from the preview runs only the printer's
+//                                    filter on the spooled raster
+// The agent's side is the tests' stand-in agent (no window), so the figures are those of the CUPS chain
+// and corvane-cups. Needs root (the scheduler runs filters as lp); elsewhere it says so and skips.
+#include "FakeAgent.h"
+#include "PrivateCups.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+QString MakePdf(const QString &dir, int pages)
+{
+    const QString ps = dir + QStringLiteral("/bench%1.ps").arg(pages);
+    const QString pdf = dir + QStringLiteral("/bench%1.pdf").arg(pages);
+    QFile file(ps);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(QStringLiteral("%!PS\n/Helvetica findfont 20 scalefont setfont\n"
+                              "1 1 %1 { /n exch def 8 120 moveto (Page ) show n 3 string cvs show\n"
+                              "5 5 moveto 60 200 rlineto stroke showpage } for\n")
+                   .arg(pages)
+                   .toUtf8());
+    file.close();
+    const int rc = QProcess::execute(
+        QStringLiteral("gs"),
+        {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+         QStringLiteral("-sDEVICE=pdfwrite"), QStringLiteral("-dDEVICEWIDTHPOINTS=81"),
+         QStringLiteral("-dDEVICEHEIGHTPOINTS=252"), QStringLiteral("-sOutputFile=") + pdf, ps});
+    return rc == 0 ? pdf : QString();
+}
+
+struct PreviewRun {
+    double rasterMs = -1;
+    double page1Ms = -1;
+    double printMs = -1;
+};
+
+PreviewRun RunPreview(const CPrivateCups &cups, const QString &pdf)
+{
+    PreviewRun run;
+    CFakeAgent agent(CFakeAgent::Answer::Hold);
+    const Clock::time_point start = Clock::now();
+    const int job = cups.Submit(QStringLiteral("preview"), pdf);
+    if (job == 0 || !agent.WaitFor([](const CFakeAgent::Seen &s) { return s.endCount >= 0; }, 120000))
+        return run;
+    run.page1Ms = Ms(agent.Snapshot().firstPageAt - start);
+    run.rasterMs = Ms(agent.Snapshot().jobAt - start);
+    const Clock::time_point press = Clock::now();
+    agent.Decide(agentwire::PRINT);
+    if (cups.WaitForJobEnd(job, 120000) == QStringLiteral("completed"))
+        run.printMs = Ms(Clock::now() - press);
+    return run;
+}
+
+double RunDirect(const CPrivateCups &cups, const QString &pdf)
+{
+    const Clock::time_point start = Clock::now();
+    const int job = cups.Submit(QStringLiteral("direct"), pdf);
+    if (job == 0 || cups.WaitForJobEnd(job, 120000) != QStringLiteral("completed"))
+        return -1;
+    return Ms(Clock::now() - start);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    if (!cups.Missing().isEmpty()) {
+        std::printf("# bench_cups_preview skipped: %s\n", cups.Missing().toUtf8().constData());
+        return 0;
+    }
+    if (!cups.Broken().isEmpty()) {
+        std::fprintf(stderr, "bench_cups_preview: %s\n", cups.Broken().toUtf8().constData());
+        return 1;
+    }
+    const QString one = MakePdf(cups.Dir(), 1);
+    const QString forty = MakePdf(cups.Dir(), 40);
+    if (one.isEmpty() || forty.isEmpty()) {
+        std::fprintf(stderr, "bench_cups_preview: gs cannot make the PDFs\n");
+        return 1;
+    }
+    const int runs = std::max(1, qEnvironmentVariableIntValue("CUPS_BENCH_RUNS") > 0
+                                     ? qEnvironmentVariableIntValue("CUPS_BENCH_RUNS")
+                                     : 3);
+    RunDirect(cups, one); // warms the page cache and the scheduler
+    std::vector<double> page1One, page1Forty, rasterOne, rasterForty, printForty, directForty;
+    for (int i = 0; i < runs; ++i) {
+        const PreviewRun a = RunPreview(cups, one);
+        const PreviewRun b = RunPreview(cups, forty);
+        const double direct = RunDirect(cups, forty);
+        if (a.page1Ms < 0 || b.page1Ms < 0 || b.printMs < 0 || direct < 0) {
+            std::fprintf(stderr, "bench_cups_preview: a job did not complete\n");
+            return 1;
+        }
+        page1One.push_back(a.page1Ms);
+        rasterOne.push_back(a.rasterMs);
+        rasterForty.push_back(b.rasterMs);
+        page1Forty.push_back(b.page1Ms);
+        printForty.push_back(b.printMs);
+        directForty.push_back(direct);
+    }
+    const double p1 = Median(page1One), p40 = Median(page1Forty);
+    const double print = Median(printForty), direct = Median(directForty);
+    std::printf("cups_lp_to_page1_1p_ms %.1f ms\n", p1);
+    std::printf("cups_lp_to_page1_40p_ms %.1f ms\n", p40);
+    std::printf("cups_page1_40p_over_1p %.2f x (target <= 1.2)\n", p40 / p1);
+    const double r1 = Median(rasterOne), r40 = Median(rasterForty);
+    std::printf("cups_lp_to_raster_1p_ms %.1f ms\n", r1);
+    std::printf("cups_lp_to_raster_40p_ms %.1f ms\n", r40);
+    std::printf("cups_raster_to_page1_1p_ms %.1f ms\n", p1 - r1);
+    std::printf("cups_raster_to_page1_40p_ms %.1f ms\n", p40 - r40);
+    std::printf("cups_raster_to_page1_40p_over_1p %.2f x\n", (p40 - r40) / (p1 - r1));
+    std::printf("cups_print_to_last_byte_40p_ms %.1f ms\n", print);
+    std::printf("cups_direct_lp_to_last_byte_40p_ms %.1f ms\n", direct);
+    std::printf("cups_print_over_direct_40p %.2f x\n", print / direct);
+    return 0;
+}
