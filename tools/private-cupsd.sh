@@ -5,14 +5,17 @@
 #
 #   private-cupsd.sh start DIR [FILTER...]   start cupsd on DIR (made if missing); each FILTER is copied
 #                                            into DIR's filter folder. Prints CUPS_SERVER=DIR/cups.sock.
+#   private-cupsd.sh start-admin DIR [FILTER...]  the same, but adding, changing and removing queues
+#                                            needs administrator rights as on an installed system (root)
 #   private-cupsd.sh stop DIR                stop it (the folder stays; remove it yourself)
 #
-# Clients reach it with CUPS_SERVER=DIR/cups.sock (lp, lpstat, lpadmin, cancel, the CUPS API). cupsd runs
-# filters as the user lp, so DIR and every folder above it must be searchable by lp, and CUPS refuses a
-# filter that a group or others can write: the filters are copied, mode 0755, owned by root.
+# Clients reach it with CUPS_SERVER=DIR/cups.sock (lp, lpstat, lpadmin, cancel, the CUPS API). Started by
+# root, cupsd runs filters as the user lp, so DIR and every folder above it must be searchable by lp, and
+# CUPS refuses a filter that a group or others can write: the filters are copied, mode 0755, owned by root.
+# Started by anyone else, cupsd and its filters run as that user.
 set -euo pipefail
 
-usage() { sed -n '6,9p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 64; }
+usage() { sed -n '6,11p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 64; }
 
 [ $# -ge 2 ] || usage
 command=$1
@@ -20,15 +23,19 @@ dir=$2
 shift 2
 
 case $command in
-start)
-  [ "$(id -u)" -eq 0 ] || { echo "private-cupsd: must run as root (cupsd runs filters as lp)" >&2; exit 1; }
+start|start-admin)
   command -v cupsd >/dev/null || { echo "private-cupsd: cupsd not found (package cups-daemon)" >&2; exit 1; }
   mkdir -p "$dir"
   dir=$(cd "$dir" && pwd)
   chmod 0755 "$dir"
   mkdir -p "$dir"/{spool/tmp,log,cache,state,ppd,serverbin/filter,serverbin/backend,out}
-  chmod 0710 "$dir/spool"
-  chown root:lp "$dir/spool"
+  if [ "$(id -u)" -eq 0 ]; then
+    run_user=lp run_group=lp system_group=root
+    chmod 0710 "$dir/spool"
+    chown root:lp "$dir/spool"
+  else
+    run_user=$(id -un) run_group=$(id -gn) system_group=$(id -gn)
+  fi
   chmod 1777 "$dir/spool/tmp" "$dir/out"
   system=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)
   for sub in cgi-bin daemon driver monitor notifier; do
@@ -37,7 +44,7 @@ start)
   for f in "$system"/filter/* ; do ln -sf "$f" "$dir/serverbin/filter/"; done
   for f in "$system"/backend/*; do ln -sf "$f" "$dir/serverbin/backend/"; done
   for f in "$@"; do
-    install -m 0755 -o root -g root "$f" "$dir/serverbin/filter/$(basename "$f")"
+    install -m 0755 "$f" "$dir/serverbin/filter/$(basename "$f")"
   done
   cat > "$dir/cups-files.conf" <<CONF
 ServerRoot $dir
@@ -50,9 +57,9 @@ ErrorLog $dir/log/error_log
 AccessLog $dir/log/access_log
 PageLog $dir/log/page_log
 FileDevice Yes
-User lp
-Group lp
-SystemGroup root
+User $run_user
+Group $run_group
+SystemGroup $system_group
 CONF
   cat > "$dir/cupsd.conf" <<CONF
 Listen $dir/cups.sock
@@ -68,6 +75,14 @@ PreserveJobFiles No
   Allow all
 </Location>
 <Policy default>
+$(if [ "$command" = start-admin ]; then cat <<ADMIN
+  <Limit CUPS-Add-Modify-Printer CUPS-Delete-Printer CUPS-Add-Modify-Class CUPS-Delete-Class CUPS-Set-Default>
+    AuthType Default
+    Require user @SYSTEM
+    Order deny,allow
+  </Limit>
+ADMIN
+fi)
   <Limit All>
     Order deny,allow
   </Limit>

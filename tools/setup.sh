@@ -13,18 +13,19 @@ packages=(
   xvfb xauth xdotool x11-utils openbox
   dbus dbus-daemon at-spi2-core
   fonts-ipafont-gothic
-  libcups2-dev libcupsimage2-dev cups-daemon cups-client cups-filters cups-ppdc poppler-utils ghostscript
 )
-# The printers' own raster filters (rastertolabel, ...) come with the package cups; its recommended
-# packages would bring the network discovery daemons, which neither the build nor the tests want.
-no_recommends=(cups)
+# CUPS without its recommends (which pull in avahi): the scheduler and clients for the private cupsd of
+# the tests, the PPD compiler and tester, the sample label filters, the CUPS API and raster headers,
+# the rasterizers and the PDF and PostScript tools of the print chain.
+cups_packages=(cups cups-daemon cups-client cups-ppdc libcups2-dev libcupsimage2-dev cups-filters
+  poppler-utils ghostscript)
 
 if [ "${1:-}" != "--no-install" ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${packages[@]}"
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${no_recommends[@]}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${cups_packages[@]}"
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A preview PPD: a raster printer's PPD in which corvane-cups stands in for the printer's raster filter.
+//
+// Everything the printer's PPD says stays, byte for byte, except:
+// - the raster filter (the *cupsFilter2 whose input is CUPS raster, or, in a PPD without *cupsFilter2,
+//   such a *cupsFilter) names corvane-cups, with the same types and cost; the printer's own value
+//   follows as *CorvaneFilter, which corvane-cups reads to run the printer's filter after the preview;
+// - *CorvaneWraps names the queue the preview queue was made from, when there is one;
+// - *ModelName, *ShortNickName, *NickName and their translations say that the model previews;
+// - the option CorvaneWithoutSession (Print, the default, or Drop) says what a job does when no preview
+//   can be shown; it is translated into every language the PPD lists in *cupsLanguages and Japanese.
+namespace previewppd {
+
+inline constexpr char kFilterKeyword[] = "CorvaneFilter";
+inline constexpr char kWrapsKeyword[] = "CorvaneWraps";
+inline constexpr char kOptionKeyword[] = "CorvaneWithoutSession";
+inline constexpr char kFilterProgram[] = "corvane-cups";
+inline constexpr char kRasterType[] = "application/vnd.cups-raster";
+
+struct Result {
+    QByteArray ppd;  // the preview PPD; empty when refused
+    QString refusal; // one line saying why the PPD cannot be made a preview PPD; empty on success
+};
+
+// wrappedQueue, when not empty, goes into *CorvaneWraps.
+Result Make(const QByteArray &original, const QByteArray &wrappedQueue = QByteArray());
+
+// The value of the first *keyword statement of a PPD text (quotes removed), or a null array when there is
+// none.
+QByteArray Attribute(const QByteArray &ppd, const char *keyword);
+
+} // namespace previewppd
