@@ -18,8 +18,6 @@
 #include "PrivateCups.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QProcess>
 
 #include <algorithm>
 #include <chrono>
@@ -39,27 +37,6 @@ double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
-}
-
-QString MakePdf(const QString &dir, int pages)
-{
-    const QString ps = dir + QStringLiteral("/bench%1.ps").arg(pages);
-    const QString pdf = dir + QStringLiteral("/bench%1.pdf").arg(pages);
-    QFile file(ps);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write(QStringLiteral("%!PS\n/Helvetica findfont 20 scalefont setfont\n"
-                              "1 1 %1 { /n exch def 8 120 moveto (Page ) show n 3 string cvs show\n"
-                              "5 5 moveto 60 200 rlineto stroke showpage } for\n")
-                   .arg(pages)
-                   .toUtf8());
-    file.close();
-    const int rc = QProcess::execute(
-        QStringLiteral("gs"),
-        {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
-         QStringLiteral("-sDEVICE=pdfwrite"), QStringLiteral("-dDEVICEWIDTHPOINTS=81"),
-         QStringLiteral("-dDEVICEHEIGHTPOINTS=252"), QStringLiteral("-sOutputFile=") + pdf, ps});
-    return rc == 0 ? pdf : QString();
 }
 
 struct PreviewRun {
@@ -108,8 +85,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_cups_preview: %s\n", cups.Broken().toUtf8().constData());
         return 1;
     }
-    const QString one = MakePdf(cups.Dir(), 1);
-    const QString forty = MakePdf(cups.Dir(), 40);
+    const QString one = cups.LabelPdf(1);
+    const QString forty = cups.LabelPdf(40);
     if (one.isEmpty() || forty.isEmpty()) {
         std::fprintf(stderr, "bench_cups_preview: gs cannot make the PDFs\n");
         return 1;

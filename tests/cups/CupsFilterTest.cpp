@@ -35,20 +35,8 @@ protected:
         if (!cups.Missing().isEmpty() || !cups.Broken().isEmpty())
             return;
         // A 3-page PDF on the label's page size, and what the direct queue prints of it.
-        s_pdf = cups.Dir() + QStringLiteral("/three.pdf");
-        const QString ps = cups.Dir() + QStringLiteral("/three.ps");
-        QFile file(ps);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("%!PS\n/Helvetica findfont 20 scalefont setfont\n"
-                       "1 1 3 { /n exch def 8 120 moveto (Page ) show n 3 string cvs show\n"
-                       "5 5 moveto 60 200 rlineto stroke showpage } for\n");
-        file.close();
-        QProcess::execute(QStringLiteral("gs"),
-                          {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
-                           QStringLiteral("-sDEVICE=pdfwrite"), QStringLiteral("-dDEVICEWIDTHPOINTS=81"),
-                           QStringLiteral("-dDEVICEHEIGHTPOINTS=252"),
-                           QStringLiteral("-sOutputFile=") + s_pdf, ps});
-        s_direct = PrintDirect(s_pdf);
+        s_pdf = cups.LabelPdf(3);
+        s_direct = cups.PrintDirect(s_pdf);
     }
 
     void SetUp() override
@@ -60,16 +48,6 @@ protected:
         ASSERT_FALSE(s_direct.isEmpty()) << "the direct queue printed nothing of " << s_pdf.toStdString();
         cups.ClearOutput(QStringLiteral("preview"));
         m_tempBefore = cups.TempFiles();
-    }
-
-    static QByteArray PrintDirect(const QString &file)
-    {
-        const CPrivateCups &cups = CPrivateCups::Instance();
-        cups.ClearOutput(QStringLiteral("direct"));
-        const int job = cups.Submit(QStringLiteral("direct"), file);
-        if (job == 0 || cups.WaitForJobEnd(job) != QStringLiteral("completed"))
-            return {};
-        return cups.Output(QStringLiteral("direct"));
     }
 
     // Prints on the preview queue; the job's end state.
@@ -346,7 +324,7 @@ TEST_P(CupsRasterTest, ClearEnd)
     EXPECT_TRUE(status.startsWith(QLatin1String(c.status))) << status.toStdString();
     const bool printable = QByteArray(c.status).startsWith("Printed");
     if (printable)
-        EXPECT_TRUE(cups.Output(QStringLiteral("preview")) == PrintDirect(file));
+        EXPECT_TRUE(cups.Output(QStringLiteral("preview")) == cups.PrintDirect(file));
     else
         EXPECT_TRUE(cups.Output(QStringLiteral("preview")).isEmpty());
     EXPECT_FALSE(LogLines(printable ? QStringLiteral("W [") : QStringLiteral("E [")).isEmpty());

@@ -204,3 +204,37 @@ QStringList CPrivateCups::TempFiles() const
 {
     return QDir(m_dir + QStringLiteral("/spool/tmp")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
+
+QString CPrivateCups::LabelPdf(int pages) const
+{
+    const QString pdf = m_dir + QStringLiteral("/label%1.pdf").arg(pages);
+    if (QFile::exists(pdf))
+        return pdf;
+    const QString ps = m_dir + QStringLiteral("/label%1.ps").arg(pages);
+    QFile file(ps);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(QStringLiteral("%!PS\n/Helvetica findfont 20 scalefont setfont\n"
+                              "1 1 %1 { /n exch def 8 120 moveto (Page ) show n 3 string cvs show\n"
+                              "5 5 moveto 60 200 rlineto stroke showpage } for\n")
+                   .arg(pages)
+                   .toUtf8());
+    file.close();
+    QString output;
+    if (RunProgram(QStringLiteral("gs"),
+                   {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+                    QStringLiteral("-sDEVICE=pdfwrite"), QStringLiteral("-dDEVICEWIDTHPOINTS=81"),
+                    QStringLiteral("-dDEVICEHEIGHTPOINTS=252"), QStringLiteral("-sOutputFile=") + pdf, ps},
+                   {}, &output) != 0)
+        return {};
+    return pdf;
+}
+
+QByteArray CPrivateCups::PrintDirect(const QString &file) const
+{
+    ClearOutput(QStringLiteral("direct"));
+    const int job = Submit(QStringLiteral("direct"), file);
+    if (job == 0 || WaitForJobEnd(job) != QStringLiteral("completed"))
+        return {};
+    return Output(QStringLiteral("direct"));
+}

@@ -33,6 +33,10 @@ public:
     QByteArray Output(const QString &queue) const;
     void ClearOutput(const QString &queue) const;
     QString ErrorLog() const;
+    // A PDF of pages pages on the sample label's page size (made once by ghostscript); empty on failure.
+    QString LabelPdf(int pages) const;
+    // What the direct queue prints of file (the reference for the preview queue); empty on failure.
+    QByteArray PrintDirect(const QString &file) const;
     // Files in the scheduler's temporary folder (where filters spool), by name.
     QStringList TempFiles() const;
 
