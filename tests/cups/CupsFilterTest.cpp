@@ -90,7 +90,7 @@ QString CupsFilterTest::s_pdf;
 QByteArray CupsFilterTest::s_direct;
 
 // A raster file of one page; tweak changes the header before it is written; rows is how many of
-// the page's rows are written (the rest missing: a truncated raster).
+// the page's rows are written (the rest missing: a truncated raster), -1 all, -2 none and no raster.
 QString WriteRaster(const QString &path, void (*tweak)(cups_page_header2_t &), int rows = -1)
 {
     cups_page_header2_t h{};
@@ -110,6 +110,12 @@ QString WriteRaster(const QString &path, void (*tweak)(cups_page_header2_t &), i
         tweak(h);
     h.cupsBytesPerLine = (h.cupsWidth * h.cupsBitsPerPixel + 7) / 8;
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (rows == -2) {
+        // No raster at all: text where the sync word should be.
+        static_cast<void>(::write(fd, "%!PS-Adobe\nshowpage\n", 20));
+        ::close(fd);
+        return path;
+    }
     cups_raster_t *raster = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
     cupsRasterWriteHeader2(raster, &h);
     std::vector<unsigned char> row(std::min<unsigned>(h.cupsBytesPerLine, 1u << 20));
@@ -319,7 +325,8 @@ TEST_P(CupsRasterTest, ClearEnd)
     const QString file =
         WriteRaster(cups.Dir() + QStringLiteral("/%1.ras").arg(QLatin1String(c.name)), c.tweak, c.rows);
     CFakeAgent agent(CFakeAgent::Answer::Print);
-    EXPECT_EQ(PrintPreview(file), QStringLiteral("completed"));
+    EXPECT_EQ(PrintPreview(file, {QStringLiteral("document-format=application/vnd.cups-raster")}),
+              QStringLiteral("completed"));
     const QString status = cups.JobStatus(m_job);
     EXPECT_TRUE(status.startsWith(QLatin1String(c.status))) << status.toStdString();
     const bool printable = QByteArray(c.status).startsWith("Printed");
@@ -349,6 +356,9 @@ INSTANTIATE_TEST_SUITE_P(
                    0, "The job's raster is damaged, nothing was printed: page 1: 2097152 x 2 dots"},
         RasterCase{"NoResolution", [](cups_page_header2_t &h) { h.HWResolution[0] = 0; }, -1,
                    "The job's raster is damaged, nothing was printed: page 1: a resolution of 0 x 300 dpi"},
+        RasterCase{"NotRaster", [](cups_page_header2_t &h) { h.cupsWidth = 0; }, -2,
+                   "The job's raster is damaged, nothing was printed: the input does not start as CUPS or "
+                   "PWG raster"},
         RasterCase{"CIELab",
                    [](cups_page_header2_t &h) {
                        h.cupsColorSpace = CUPS_CSPACE_CIELab;

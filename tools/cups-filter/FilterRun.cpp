@@ -68,8 +68,10 @@ int CFilterRun::Run(int argc, char **argv)
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    if (!m_spool.Open(m_input, &why))
+    if (!m_spool.OpenSpool(&why))
         return WithoutPreview(why, false);
+    if (!m_spool.StartRaster(m_input, &why))
+        return BadRaster(why);
     switch (m_spool.NextPage(&why)) {
     case CRasterSpool::Header::Bad:
     case CRasterSpool::Header::End:
@@ -84,6 +86,10 @@ int CFilterRun::Run(int argc, char **argv)
     job.jobId = m_job.JobId();
     job.copies = m_job.Copies();
     job.title = m_job.Title().left(static_cast<qsizetype>(kMaxTitleBytes));
+    // Cut at a character, not inside one.
+    while (job.title.size() < m_job.Title().size() && !job.title.isEmpty() &&
+           (static_cast<uchar>(m_job.Title().at(job.title.size())) & 0xc0) == 0x80)
+        job.title.chop(1);
     if (m_agent.OfferJob(m_job.User(), job, kAnswerTimeoutMs, &why) != CAgentLink::Offer::Accepted)
         return WithoutPreview(why, true);
     cupslog::Info(QStringLiteral("Showing the job in the preview."));

@@ -52,7 +52,7 @@ CRasterSpool::~CRasterSpool()
         ::close(m_spool);
 }
 
-bool CRasterSpool::Open(int inputFd, QString *why)
+bool CRasterSpool::OpenSpool(QString *why)
 {
     const char *tmp = std::getenv("TMPDIR");
     QByteArray path = QByteArray(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/corvane-cups-XXXXXX";
@@ -64,10 +64,16 @@ bool CRasterSpool::Open(int inputFd, QString *why)
         return false;
     }
     ::unlink(path.constData());
+    return true;
+}
+
+bool CRasterSpool::StartRaster(int inputFd, QString *why)
+{
     m_input = inputFd;
     m_raster = cupsRasterOpenIO(TeeCallback, this, CUPS_RASTER_READ);
     if (m_raster == nullptr) {
-        *why = QStringLiteral("the raster stream cannot be opened");
+        *why = m_spooled == 0 ? QStringLiteral("the input is empty")
+                              : QStringLiteral("the input does not start as CUPS or PWG raster");
         return false;
     }
     return true;

@@ -19,8 +19,10 @@ public:
     CRasterSpool(const CRasterSpool &) = delete;
     CRasterSpool &operator=(const CRasterSpool &) = delete;
 
-    // Opens the spool file and starts reading inputFd. False with the reason.
-    bool Open(int inputFd, QString *why);
+    // Makes the spool file in $TMPDIR. False with the reason; nothing has been read then.
+    bool OpenSpool(QString *why);
+    // Starts reading the raster from inputFd (its sync word). False when it is no raster.
+    bool StartRaster(int inputFd, QString *why);
 
     enum class Header { Page, End, Bad };
     // Reads the next page's header. Page: the header is within every limit and can be shown (Page()
