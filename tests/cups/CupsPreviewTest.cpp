@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <csignal>
 
@@ -49,8 +50,9 @@ protected:
             if (!m_agent.waitForFinished(10000))
                 m_agent.kill();
         }
+        m_log += QString::fromUtf8(m_agent.readAll());
         if (HasFailure())
-            std::fprintf(stderr, "agent's log:\n%s\n", m_agent.readAll().constData());
+            std::fprintf(stderr, "agent's log:\n%s\n", m_log.toUtf8().constData());
     }
 
     static bool AgentListens()
@@ -59,22 +61,17 @@ protected:
         return table.open(QIODevice::ReadOnly) && table.readAll().contains(" @corvane-agent/0\n");
     }
 
-    // The preview the agent started for the job, by its parent.
-    pid_t WaitForPreview()
+    // The preview the agent started for the job, from the agent's log.
+    pid_t WaitForPreview(int job)
     {
+        const QRegularExpression started(QStringLiteral("job %1: preview started, pid (\\d+)").arg(job));
         QDeadlineTimer deadline(30000);
         while (!deadline.hasExpired()) {
-            const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-            for (const QString &pid : pids) {
-                QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-                if (!stat.open(QIODevice::ReadOnly))
-                    continue;
-                const QList<QByteArray> fields = stat.readAll().split(' ');
-                if (fields.size() > 3 && fields[1] == "(corvane-previe)" &&
-                    fields[3].toLongLong() == m_agent.processId())
-                    return static_cast<pid_t>(pid.toInt());
-            }
-            QThread::msleep(50);
+            m_log += QString::fromUtf8(m_agent.readAll());
+            const QRegularExpressionMatch m = started.match(m_log);
+            if (m.hasMatch())
+                return static_cast<pid_t>(m.captured(1).toInt());
+            m_agent.waitForReadyRead(100);
         }
         return -1;
     }
@@ -83,10 +80,8 @@ protected:
     {
         QDeadlineTimer deadline(nMs);
         while (!deadline.hasExpired()) {
-            if (::kill(pid, 0) != 0 || QFile(QStringLiteral("/proc/%1/stat").arg(pid)).exists() == false)
-                return true;
             QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            if (stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z "))
+            if (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "))
                 return true;
             QThread::msleep(50);
         }
@@ -113,6 +108,7 @@ protected:
     QString m_pdf;
     QStringList m_tempBefore;
     QProcess m_agent;
+    QString m_log;
 };
 
 QString PagePane(int page, int count)
@@ -127,8 +123,8 @@ TEST_F(CupsPreviewTest, PrintGivesTheDirectQueuesBytes)
     const CPrivateCups &cups = CPrivateCups::Instance();
     const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
     ASSERT_NE(job, 0);
-    const pid_t pid = WaitForPreview();
-    ASSERT_GT(pid, 0) << m_agent.readAll().toStdString();
+    const pid_t pid = WaitForPreview(job);
+    ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitForWindow(pid));
     EXPECT_EQ(WaitForPagePane(pid, PagePane(1, 3), 30000), QStringLiteral("表示ページ : 1/3"));
     ASSERT_TRUE(ClickCommand(pid, ID_FILE_PRINT));
@@ -144,8 +140,8 @@ TEST_F(CupsPreviewTest, CancelInThePreview)
 {
     const CPrivateCups &cups = CPrivateCups::Instance();
     const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
-    const pid_t pid = WaitForPreview();
-    ASSERT_GT(pid, 0) << m_agent.readAll().toStdString();
+    const pid_t pid = WaitForPreview(job);
+    ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitForWindow(pid));
     ASSERT_TRUE(ClickCommand(pid, ID_APP_EXIT));
     ASSERT_TRUE(AnswerYes(pid, LoadResString(IDS_CONFIRM_CANCEL))) << Dump(pid);
@@ -161,8 +157,8 @@ TEST_F(CupsPreviewTest, CancelCommandClosesThePreview)
 {
     const CPrivateCups &cups = CPrivateCups::Instance();
     const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
-    const pid_t pid = WaitForPreview();
-    ASSERT_GT(pid, 0) << m_agent.readAll().toStdString();
+    const pid_t pid = WaitForPreview(job);
+    ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitForWindow(pid));
     EXPECT_EQ(cups.Client(QStringLiteral("cancel"), {QString::number(job)}), 0);
     EXPECT_TRUE(WaitForExit(pid)) << "the preview is still open";
