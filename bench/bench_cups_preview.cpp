@@ -12,12 +12,20 @@
 //   cups_direct_lp_to_last_byte_40p_ms  the direct queue's whole job, from lp to its end
 //   cups_print_over_direct_40p       their ratio: printing from the preview runs only the printer's
 //                                    filter on the spooled raster
-// The agent's side is the tests' stand-in agent (no window), so the figures are those of the CUPS chain
-// and corvane-cups. Needs root (the scheduler runs filters as lp); elsewhere it says so and skips.
+// The agent's side of those is the tests' stand-in agent, so they are the figures of the CUPS chain and
+// corvane-cups. Where corvane-agent is built, the same jobs also go to the real agent and preview (on
+// the offscreen platform):
+//   cups_lp_to_window_{1,40}p_ms     from lp to the preview's window open on page 1 (the agent's report
+//                                    of WM_PREVIEW_OPENED), and cups_window_40p_over_1p their ratio
+// Needs root (the scheduler runs filters as lp); elsewhere it says so and skips.
 #include "FakeAgent.h"
 #include "PrivateCups.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -69,6 +77,65 @@ double RunDirect(const CPrivateCups &cups, const QString &pdf)
     if (job == 0 || cups.WaitForJobEnd(job, 120000) != QStringLiteral("completed"))
         return -1;
     return Ms(Clock::now() - start);
+}
+
+// lp to the real preview's window, through corvane-agent; -1 when it did not open.
+double RunWindow(const CPrivateCups &cups, QProcess &agent, QString &log, const QString &pdf)
+{
+    const Clock::time_point start = Clock::now();
+    const int job = cups.Submit(QStringLiteral("preview"), pdf);
+    const QRegularExpression opened(QStringLiteral("job %1: preview window \\S+ open").arg(job));
+    double ms = -1;
+    while (job != 0 && Ms(Clock::now() - start) < 120000) {
+        log += QString::fromUtf8(agent.readAll());
+        if (opened.match(log).hasMatch()) {
+            ms = Ms(Clock::now() - start);
+            break;
+        }
+        agent.waitForReadyRead(5);
+    }
+    cups.Client(QStringLiteral("cancel"), {QString::number(job)});
+    cups.WaitForJobEnd(job);
+    return ms;
+}
+
+void BenchWindow(const CPrivateCups &cups, const QString &one, const QString &forty, int runs)
+{
+    const QString program = QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent");
+    if (!QFile::exists(program)) {
+        std::printf("# cups_lp_to_window: corvane-agent is not built; skipped\n");
+        return;
+    }
+    QTemporaryDir runtime;
+    QProcess agent;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    agent.setProcessEnvironment(env);
+    agent.setProcessChannelMode(QProcess::MergedChannels);
+    agent.start(program, {});
+    QString log;
+    while (agent.waitForReadyRead(5000)) {
+        log += QString::fromUtf8(agent.readAll());
+        if (log.contains(QStringLiteral("listening")))
+            break;
+    }
+    std::vector<double> windowOne, windowForty;
+    for (int i = 0; i < runs; ++i) {
+        windowOne.push_back(RunWindow(cups, agent, log, one));
+        windowForty.push_back(RunWindow(cups, agent, log, forty));
+    }
+    agent.terminate();
+    agent.waitForFinished(10000);
+    const double w1 = Median(windowOne), w40 = Median(windowForty);
+    if (w1 < 0 || w40 < 0) {
+        std::printf("# cups_lp_to_window: the preview did not open; the agent said:\n%s\n",
+                    log.toUtf8().constData());
+        return;
+    }
+    std::printf("cups_lp_to_window_1p_ms %.1f ms\n", w1);
+    std::printf("cups_lp_to_window_40p_ms %.1f ms\n", w40);
+    std::printf("cups_window_40p_over_1p %.2f x (target <= 1.2)\n", w40 / w1);
 }
 
 } // namespace
@@ -125,5 +192,6 @@ int main(int argc, char **argv)
     std::printf("cups_print_to_last_byte_40p_ms %.1f ms\n", print);
     std::printf("cups_direct_lp_to_last_byte_40p_ms %.1f ms\n", direct);
     std::printf("cups_print_over_direct_40p %.2f x\n", print / direct);
+    BenchWindow(cups, one, forty, runs);
     return 0;
 }
