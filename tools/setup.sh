@@ -18,8 +18,10 @@ packages=(
   scdoc lintian dpkg-dev file desktop-file-utils
 )
 # CUPS without its recommends (which pull in avahi): the scheduler and clients for the private cupsd of
-# the tests, the PPD compiler and tester, the sample label filters, the CUPS API headers.
-cups_packages=(cups cups-daemon cups-client cups-ppdc libcups2-dev)
+# the tests, the PPD compiler and tester, the sample label filters, the CUPS API and raster headers,
+# the rasterizers and the PDF and PostScript tools of the print chain.
+cups_packages=(cups cups-daemon cups-client cups-ppdc libcups2-dev libcupsimage2-dev cups-filters
+  poppler-utils ghostscript)
 
 if [ "${1:-}" != "--no-install" ]; then
   SUDO=""

@@ -1,0 +1,170 @@
+// The whole road with the real programs: lp -> a private CUPS scheduler -> corvane-cups ->
+// corvane-agent on the end-to-end tests' Xvfb -> corvane-preview, pressed with real input.
+#include "E2eFixture.h"
+#include "PrivateCups.h"
+
+#include "res/Format.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <csignal>
+
+namespace {
+
+class CupsPreviewTest : public E2eFixture {
+protected:
+    void SetUp() override
+    {
+        E2eFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        const CPrivateCups &cups = CPrivateCups::Instance();
+        if (!cups.Missing().isEmpty())
+            GTEST_SKIP() << "CUPS TESTS SKIPPED: " << cups.Missing().toStdString();
+        ASSERT_TRUE(cups.Broken().isEmpty()) << cups.Broken().toStdString();
+        m_pdf = cups.LabelPdf(3);
+        ASSERT_FALSE(m_pdf.isEmpty());
+        if (s_direct.isEmpty())
+            s_direct = cups.PrintDirect(m_pdf);
+        ASSERT_FALSE(s_direct.isEmpty());
+        cups.ClearOutput(QStringLiteral("preview"));
+        m_tempBefore = cups.TempFiles();
+        m_agent.setProcessEnvironment(CXSession::Instance().Environment());
+        m_agent.setProcessChannelMode(QProcess::MergedChannels);
+        m_agent.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), {});
+        ASSERT_TRUE(m_agent.waitForStarted(5000));
+        // The agent is ready once its name is taken: a second one says so and leaves.
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired() && !AgentListens())
+            QThread::msleep(50);
+        ASSERT_TRUE(AgentListens()) << m_agent.readAll().toStdString();
+    }
+
+    void TearDown() override
+    {
+        if (m_agent.state() != QProcess::NotRunning) {
+            m_agent.terminate();
+            if (!m_agent.waitForFinished(10000))
+                m_agent.kill();
+        }
+        m_log += QString::fromUtf8(m_agent.readAll());
+        if (HasFailure())
+            std::fprintf(stderr, "agent's log:\n%s\n", m_log.toUtf8().constData());
+    }
+
+    static bool AgentListens()
+    {
+        QFile table(QStringLiteral("/proc/net/unix"));
+        return table.open(QIODevice::ReadOnly) && table.readAll().contains(" @corvane-agent/0\n");
+    }
+
+    // The preview the agent started for the job, from the agent's log.
+    pid_t WaitForPreview(int job)
+    {
+        const QRegularExpression started(QStringLiteral("job %1: preview started, pid (\\d+)").arg(job));
+        QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()) {
+            m_log += QString::fromUtf8(m_agent.readAll());
+            const QRegularExpressionMatch m = started.match(m_log);
+            if (m.hasMatch())
+                return static_cast<pid_t>(m.captured(1).toInt());
+            m_agent.waitForReadyRead(100);
+        }
+        return -1;
+    }
+
+    static bool WaitForExit(pid_t pid, int nMs = 15000)
+    {
+        QDeadlineTimer deadline(nMs);
+        while (!deadline.hasExpired()) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "))
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    // Nothing of the job is left: no job folder of the agent, no spool file of the filter.
+    void ExpectNothingLeft()
+    {
+        const QString runtime = CXSession::Instance().Environment().value(QStringLiteral("XDG_RUNTIME_DIR"));
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired() && !QDir(runtime + QStringLiteral("/corvane"))
+                                              .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                                              .isEmpty())
+            QThread::msleep(50);
+        EXPECT_EQ(QDir(runtime + QStringLiteral("/corvane")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                  QStringList());
+        EXPECT_EQ(CPrivateCups::Instance().TempFiles(), m_tempBefore);
+        const QString state = CPrivateCups::Instance().QueueState(QStringLiteral("preview"));
+        EXPECT_TRUE(state.contains(QStringLiteral("is idle.  enabled"))) << state.toStdString();
+    }
+
+    static inline QByteArray s_direct;
+    QString m_pdf;
+    QStringList m_tempBefore;
+    QProcess m_agent;
+    QString m_log;
+};
+
+QString PagePane(int page, int count)
+{
+    return FormatResString(IDS_PANE_PAGE_FORMAT, {LoadResString(ID_INDICATOR_PAGE), page, count});
+}
+
+// Print in the preview: every page came before the count shows 1/3, and the device gets the direct
+// queue's bytes.
+TEST_F(CupsPreviewTest, PrintGivesTheDirectQueuesBytes)
+{
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
+    ASSERT_NE(job, 0);
+    const pid_t pid = WaitForPreview(job);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForWindow(pid));
+    EXPECT_EQ(WaitForPagePane(pid, PagePane(1, 3), 30000), QStringLiteral("表示ページ : 1/3"));
+    ASSERT_TRUE(ClickCommand(pid, ID_FILE_PRINT));
+    EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
+    EXPECT_TRUE(cups.Output(QStringLiteral("preview")) == s_direct)
+        << cups.Output(QStringLiteral("preview")).size() << " bytes, the direct queue's " << s_direct.size();
+    EXPECT_TRUE(WaitForExit(pid));
+    ExpectNothingLeft();
+}
+
+// Cancel, and Yes to the question: nothing printed, the job completes with the message.
+TEST_F(CupsPreviewTest, CancelInThePreview)
+{
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
+    const pid_t pid = WaitForPreview(job);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForWindow(pid));
+    ASSERT_TRUE(ClickCommand(pid, ID_APP_EXIT));
+    ASSERT_TRUE(AnswerYes(pid, LoadResString(IDS_CONFIRM_CANCEL))) << Dump(pid);
+    EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
+    EXPECT_TRUE(cups.Output(QStringLiteral("preview")).isEmpty());
+    EXPECT_EQ(cups.JobStatus(job), QStringLiteral("Cancelled in the preview: nothing was printed."));
+    EXPECT_TRUE(WaitForExit(pid));
+    ExpectNothingLeft();
+}
+
+// `cancel` while the preview is open: the preview closes, nothing printed, nothing left.
+TEST_F(CupsPreviewTest, CancelCommandClosesThePreview)
+{
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
+    const pid_t pid = WaitForPreview(job);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForWindow(pid));
+    EXPECT_EQ(cups.Client(QStringLiteral("cancel"), {QString::number(job)}), 0);
+    EXPECT_TRUE(WaitForExit(pid)) << "the preview is still open";
+    EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("canceled"));
+    EXPECT_TRUE(cups.Output(QStringLiteral("preview")).isEmpty());
+    ExpectNothingLeft();
+}
+
+} // namespace

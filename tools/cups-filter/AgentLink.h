@@ -1,0 +1,48 @@
+#pragma once
+
+#include "cups/AgentWire.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+// corvane-cups's end of the connection to the printing user's session agent: finds the agent by the
+// job's user, makes sure the listener really is that user's, offers the job and streams its pages.
+class CAgentLink {
+public:
+    CAgentLink() = default;
+    ~CAgentLink();
+    CAgentLink(const CAgentLink &) = delete;
+    CAgentLink &operator=(const CAgentLink &) = delete;
+
+    enum class Offer { Accepted, NoAgent, Refused };
+    // Connects to the agent of user and offers the job; waits up to timeoutMs for the answer.
+    // NoAgent and Refused come with the reason (no such user, nobody listening, a listener of
+    // another uid, the agent's own refusal, no answer).
+    Offer OfferJob(const QByteArray &user, const agentwire::JobInfo &job, int timeoutMs, QString *why);
+
+    // False when the agent has gone (the decision is then NONE).
+    bool SendPage(const agentwire::PageInfo &page);
+    // Queues converted rows and sends them in packets of at most the payload limit; at the end of a
+    // page everything queued goes at once.
+    bool SendRows(const QByteArray &rows, bool pageDone);
+    bool SendEnd(quint32 pageCount);
+
+    // The user's decision when one has come, without waiting; 0 when none has come yet.
+    quint32 PollDecision();
+    // Waits for the decision; NONE when the agent goes away or speaks out of turn.
+    quint32 WaitDecision();
+
+    int Fd() const { return m_fd; }
+    void Close();
+
+private:
+    bool Flush(bool all);
+    quint32 Receive(int timeoutMs);
+
+    int m_fd = -1;
+    QByteArray m_pending;
+    quint32 m_decision = 0;
+    bool m_gone = false;
+};
