@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -91,7 +92,9 @@ int Listen(uid_t uid, QString *why)
 
 int Connect(uid_t uid, QString *why)
 {
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    // A Unix socket's connect waits while the listener's backlog is full, and whoever holds the name
+    // decides that. So the connect does not wait: a full backlog is tried again for a while, then given up.
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         if (why != nullptr)
             *why = ErrnoText();
@@ -99,16 +102,27 @@ int Connect(uid_t uid, QString *why)
     }
     sockaddr_un address;
     const socklen_t size = AbstractAddress(uid, address);
-    int rc;
-    do
+    constexpr int kTries = 100; // 5 s in steps of 50 ms
+    int rc = -1;
+    for (int tried = 0; tried < kTries; ++tried) {
         rc = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), size);
-    while (rc != 0 && errno == EINTR);
+        if (rc == 0 || (errno != EAGAIN && errno != EINTR))
+            break;
+        ::usleep(50 * 1000);
+    }
     if (rc != 0) {
-        if (why != nullptr)
-            *why = errno == ECONNREFUSED ? QStringLiteral("no agent is listening") : ErrnoText();
+        if (why != nullptr) {
+            if (errno == ECONNREFUSED)
+                *why = QStringLiteral("no agent is listening");
+            else if (errno == EAGAIN)
+                *why = QStringLiteral("the listener takes no connection");
+            else
+                *why = ErrnoText();
+        }
         ::close(fd);
         return -1;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 

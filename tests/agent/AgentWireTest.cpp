@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <unistd.h>
+#include <vector>
 
 using namespace agentwire;
 
@@ -166,3 +168,25 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &param) { return std::string(param.param.name); });
 
 } // namespace
+
+// Whoever holds the agent's name cannot hold the filter in its connect by never accepting: once the
+// listener's backlog is full the filter gives up with the reason.
+TEST(Rendezvous, AListenerThatNeverAcceptsIsGivenUp)
+{
+    const uid_t nobodyKnows = 3999999;
+    QString why;
+    const int listener = rendezvous::Listen(nobodyKnows, &why);
+    ASSERT_GE(listener, 0) << why.toStdString();
+    std::vector<int> waiting;
+    for (int i = 0; i < 64; ++i) {
+        const int fd = rendezvous::Connect(nobodyKnows, &why);
+        if (fd < 0)
+            break;
+        waiting.push_back(fd);
+    }
+    EXPECT_LT(waiting.size(), 64u);
+    EXPECT_TRUE(why.contains(QLatin1String("takes no connection"))) << why.toStdString();
+    for (int fd : waiting)
+        ::close(fd);
+    ::close(listener);
+}
