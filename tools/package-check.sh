@@ -137,13 +137,34 @@ fi
 stage_done "installed programs"
 
 # --- CUPS, through the installed files ---------------------------------------------------------------
-# TO BE WIRED: the end-to-end case "print through the preview" against the system's filter folder (not
-# the build tree), and corvane-queue add/list/remove against a private cupsd, go here, between the
-# program runs above and the purge below. The package is installed at this point; $manifest names the
-# installed programs and their paths.
-if grep -qE '^corvane-(cups|queue)\|' "$manifest"; then
-  printf '\n*** package-check: the CUPS cases against the installed package are not wired yet ***\n\n' >&2
+# The whole print road with the installed filter (CUPS's own filter folder, which the private scheduler
+# links), agent, queue tool and preview: a label printed through the preview reaches the printer exactly
+# as without it. Then corvane-queue adds, lists and removes a preview queue in a private scheduler.
+if grep -qE '^corvane-cups\|' "$manifest"; then
+  out=$(bash tools/try-print.sh --installed 2>&1) || fail "printing through the installed preview failed: $out"
+  [[ "$out" == *"the same bytes as without the preview: yes"* ]] || fail "try-print --installed: $out"
 fi
+if grep -qE '^corvane-queue\|' "$manifest"; then
+  cups=$(mktemp -d /tmp/corvane-package-cups-XXXXXX)
+  ppds=$cups/ppd
+  (
+    set -e
+    bash tools/private-cupsd.sh start "$cups/cupsd" >/dev/null
+    export CUPS_SERVER=$cups/cupsd/cups.sock
+    mkdir -p "$ppds" && ppdc -d "$ppds" /usr/share/cups/drv/sample.drv 2>/dev/null
+    lpadmin -p label -E -v "file://$cups/cupsd/out/label.prn" -P "$ppds/dymo.ppd" 2>/dev/null
+    cd /
+    corvane-queue add label
+    corvane-queue list | grep -qx "label-preview$(printf '\t')label"
+    lpstat -v label-preview | grep -q "file://$cups/cupsd/out/label.prn"
+    corvane-queue remove label-preview
+    ! lpstat -v label-preview >/dev/null 2>&1
+    lpstat -v label >/dev/null
+  ) || fail "corvane-queue add, list and remove against a private scheduler"
+  bash tools/private-cupsd.sh stop "$cups/cupsd" || true
+  rm -rf "$cups"
+fi
+stage_done "printing through the installed preview"
 
 # --- Purge: nothing of the package may be left ---------------------------------------------------
 purge
