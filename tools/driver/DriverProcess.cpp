@@ -132,7 +132,8 @@ bool CDriverSession::StartPreview()
         return false;
     }
     if (m_pid == 0) {
-        ::fcntl(childFd, F_SETFD, 0); // the preview inherits its end of the pair
+        if (!m_options.noInherit)
+            ::fcntl(childFd, F_SETFD, 0); // the preview inherits its end of the pair
         if (!output.isEmpty()) {
             const int fd = ::open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             if (fd >= 0) {
