@@ -1,6 +1,6 @@
 #include "app/IniReader.h"
 
-#include <QFile>
+#include "app/NativePath.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -154,7 +154,7 @@ CIniReader CIniReader::FromFile(const QString &path)
 {
     if (path.isEmpty() || path.contains(QChar(u'\0')))
         return CIniReader();
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = EncodeNativePath(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return CIniReader();
