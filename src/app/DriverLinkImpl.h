@@ -50,6 +50,13 @@ struct CDriverLink::Impl {
 
     int fd = -1;
     bool bStream = false;
+
+    // The verdict of Claim: the handle it was given, and the descriptor it took (-1: names no window).
+    bool bClaimed = false;
+    quint64 nClaimedHandle = 0;
+    int nClaimedFd = -1;
+    bool bClaimedStream = false;
+
     quint64 nNextSerial = 1;
     CDriverFrameReader reader;
 
