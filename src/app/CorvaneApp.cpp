@@ -150,7 +150,7 @@ int CCorvaneApp::ExitInstance()
 {
     // No window is left to close: from here a close request from the driver no longer ends the wait
     // for the answer to the end notification.
-    m_driverLink.SetReceiver(nullptr);
+    m_driverLink.SetCloseEndsWait(false);
     DeleteJobFiles(*this);
     if (m_driverLink.Send(WM_PREVIEW_ENDED, 0, 0) < 0)
         AfxMessageBox(FormatResString(IDS_ERR_DRIVER_NOTIFY, {ERR_NOTIFY_ENDED}), MB_OK | MB_SYSTEMMODAL);

@@ -147,6 +147,7 @@ void CDriverLink::Claim(quint64 handle)
 void CDriverLink::Attach(quint64 handle)
 {
     Impl &d = *m_pImpl;
+    d.bCloseEndsWait = true;
     if (d.fd >= 0 && handle == static_cast<quint64>(d.fd))
         return; // the link has it already
     d.Close();
@@ -212,7 +213,7 @@ qint64 CDriverLink::Send(quint32 message, quint64 wParam, qint64 lParam)
     d.Enqueue(frame, true);
 
     while (d.fd >= 0 && !d.bGotReply) {
-        if ((d.bCloseArrived && d.receiver) || CSignalRelay::Pending()) {
+        if ((d.bCloseArrived && d.bCloseEndsWait) || CSignalRelay::Pending()) {
             d.bAborted = true;
             break;
         }
@@ -241,6 +242,11 @@ qint64 CDriverLink::Send(quint32 message, quint64 wParam, qint64 lParam)
 bool CDriverLink::IsWaiting() const
 {
     return m_pImpl->bWaiting;
+}
+
+void CDriverLink::SetCloseEndsWait(bool bEnds)
+{
+    m_pImpl->bCloseEndsWait = bEnds;
 }
 
 bool CDriverLink::LastSendAborted() const

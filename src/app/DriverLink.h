@@ -46,12 +46,14 @@ public:
     // with no window, after the connection's end, and when the wait was aborted (LastSendAborted).
     // While it waits the driver's sends are answered 0 at once and all its messages are kept for the
     // receiver, which gets them from the event loop afterwards, never inside Send. A close request
-    // from the driver aborts the wait while a receiver is set (there is a window to close; the
-    // request is still handed to it); without one (the window is gone, or was never made) the wait
-    // goes on until the reply or the connection's end. A pending signal (CSignalRelay) always aborts
-    // the wait and stays pending.
+    // from the driver aborts the wait (the request is still handed to the receiver) unless
+    // SetCloseEndsWait(false) said there is no window left to close; then the wait goes on until the
+    // reply or the connection's end. A pending signal (CSignalRelay) always aborts the wait and stays
+    // pending.
     qint64 Send(quint32 message, quint64 wParam, qint64 lParam);
     bool IsWaiting() const;
+    // Whether a close request from the driver ends a wait (true after each Attach).
+    void SetCloseEndsWait(bool bEnds);
     bool LastSendAborted() const;
 
     // The receiver of the driver's messages, posted or sent; its result is the reply to a send,

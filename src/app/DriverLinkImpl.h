@@ -73,6 +73,7 @@ struct CDriverLink::Impl {
     bool bAborted = false;
     bool bGotReply = false;
     bool bCloseArrived = false;
+    bool bCloseEndsWait = true;
     quint32 nWaitMessage = 0;
     quint64 nWaitSerial = 0;
     qint64 nReply = 0;

@@ -109,11 +109,11 @@ TEST_P(DriverLinkWaitTest, CloseRequestDuringTheWaitAbortsIt)
     }
 }
 
-// Without a receiver there is no window for a close request to close (the end notification after the
-// window has gone): the wait goes on to the driver's reply.
-TEST_P(DriverLinkWaitTest, CloseRequestWithoutReceiverLeavesTheWaitAlone)
+// Once no window is left for a close request to close (the end notification), the wait goes on to
+// the driver's reply.
+TEST_P(DriverLinkWaitTest, CloseRequestAfterTheWindowLeavesTheWaitAlone)
 {
-    m_link.SetReceiver(nullptr);
+    m_link.SetCloseEndsWait(false);
     std::thread driver([&] {
         DriverFrame request;
         if (!m_peer.Read(request))

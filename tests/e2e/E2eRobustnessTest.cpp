@@ -5,7 +5,6 @@
 #include "res/Format.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -222,8 +221,7 @@ QList<int> SocketDescriptors(pid_t pid)
     QList<int> fds;
     const QDir dir(QStringLiteral("/proc/%1/fd").arg(pid));
     for (const QString &name : dir.entryList(QDir::System | QDir::NoDotAndDotDot)) {
-        if (QFile::symLinkTarget(dir.filePath(name)).contains(QStringLiteral("socket:")) ||
-            QFileInfo(dir.filePath(name)).symLinkTarget().startsWith(QStringLiteral("socket:")))
+        if (QFile::symLinkTarget(dir.filePath(name)).contains(QStringLiteral("socket:[")))
             fds.append(name.toInt());
     }
     return fds;
