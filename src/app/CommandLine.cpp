@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/NativePath.h"
+
 namespace {
 
 // The C library's blanks in the "C" locale.
@@ -20,6 +22,14 @@ int HexDigit(char16_t c)
 }
 
 } // namespace
+
+QStringList DecodeArguments(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc && argv != nullptr; ++i)
+        arguments.append(DecodeNativePath(argv[i]));
+    return arguments;
+}
 
 CommandLineArgs ScanCommandLine(const QStringList &arguments)
 {

@@ -11,6 +11,10 @@ struct CommandLineArgs {
     QString strHandle;
 };
 
+// The arguments after the program name, each taken as the bytes it is (see NativePath.h): a job
+// path in a legacy encoding reaches the file system unchanged.
+QStringList DecodeArguments(int argc, char **argv);
+
 // Scans the arguments after the program name. "/INI=" and "/HWND=" are matched with their letter
 // case; a later argument of a kind replaces the earlier value (an empty rest included); the scan
 // stops after the first argument at which both values are non-empty; other arguments are ignored.

@@ -12,11 +12,29 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
 CCorvaneApp theApp;
 
 namespace {
 
 enum : int { ERR_NOTIFY_ENDED = 239 };
+
+QtMessageHandler g_previousHandler = nullptr;
+
+// While the application is being constructed: a fatal message is the toolkit giving up (no display,
+// no usable platform). It is shown as the toolkit would, then the preview ends through its exit
+// processing instead of the toolkit's abort.
+void OnToolkitMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (g_previousHandler != nullptr)
+        g_previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    if (type == QtFatalMsg)
+        theApp.EndWithoutDisplay();
+}
 
 void InstallSignalRelayOnce()
 {
@@ -31,13 +49,22 @@ void InstallSignalRelayOnce()
 
 int CCorvaneApp::Run(int argc, char **argv)
 {
+    // First of all, before anything in the process can open a descriptor: the arguments as the bytes
+    // they are, and what the driver's handle names, taken and held from here on.
+    m_arguments = DecodeArguments(argc, argv);
+    const CommandLineArgs args = ScanCommandLine(m_arguments);
+    if (!args.strHandle.isEmpty())
+        m_driverLink.Claim(ParseHandle(args.strHandle));
     // As early as possible: a signal from here on ends the preview through the exit processing.
     InstallSignalRelayOnce();
+
+    // A toolkit that cannot reach its display ends the process from inside the application's
+    // construction; the handler turns that into a failed start (see EndWithoutDisplay).
+    g_previousHandler = qInstallMessageHandler(OnToolkitMessage);
     QApplication application(argc, argv);
-    QStringList arguments = QCoreApplication::arguments();
-    if (!arguments.isEmpty())
-        arguments.removeFirst();
-    if (InitInstance(arguments)) {
+    qInstallMessageHandler(g_previousHandler);
+
+    if (InitInstance(m_arguments)) {
         // The loop runs until the main window has closed or been destroyed.
         QObject::connect(m_pMainWnd.data(), &QObject::destroyed, &application, &QCoreApplication::quit);
         application.exec();
@@ -60,21 +87,8 @@ bool CCorvaneApp::InitInstance(const QStringList &arguments)
             AbortMessageBoxes();
     });
 
-    const CommandLineArgs args = ScanCommandLine(arguments);
-    if (args.strIniPath.isEmpty() || args.strHandle.isEmpty()) {
-        AfxMessageBox(LoadResString(IDS_ERR_NOT_FROM_DRIVER), MB_OK | MB_SYSTEMMODAL);
+    if (!StartJob(arguments))
         return false;
-    }
-
-    const int nError = ReadJobFile(args.strIniPath);
-    if (nError != 0) {
-        AfxMessageBox(FormatResString(IDS_ERR_JOB_FILE, {nError}), MB_OK | MB_SYSTEMMODAL);
-        return false;
-    }
-
-    m_strIniPath = args.strIniPath;
-    m_hDriverWnd = ParseHandle(args.strHandle);
-    m_driverLink.Attach(m_hDriverWnd);
 
     auto *frame = new CMainFrame;
     m_pMainWnd = frame;
@@ -102,8 +116,46 @@ bool CCorvaneApp::InitInstance(const QStringList &arguments)
     return true;
 }
 
+bool CCorvaneApp::StartJob(const QStringList &arguments)
+{
+    const CommandLineArgs args = ScanCommandLine(arguments);
+    if (args.strIniPath.isEmpty() || args.strHandle.isEmpty()) {
+        AfxMessageBox(LoadResString(IDS_ERR_NOT_FROM_DRIVER), MB_OK | MB_SYSTEMMODAL);
+        return false;
+    }
+
+    const int nError = ReadJobFile(args.strIniPath);
+    if (nError != 0) {
+        AfxMessageBox(FormatResString(IDS_ERR_JOB_FILE, {nError}), MB_OK | MB_SYSTEMMODAL);
+        return false;
+    }
+
+    m_strIniPath = args.strIniPath;
+    m_hDriverWnd = ParseHandle(args.strHandle);
+    m_driverLink.Attach(m_hDriverWnd);
+    return true;
+}
+
+void CCorvaneApp::EndWithoutDisplay()
+{
+    std::fputs("corvane-preview: no display: the window system cannot be reached (check DISPLAY or "
+               "WAYLAND_DISPLAY, and QT_QPA_PLATFORM); the job ends as a start that failed\n",
+               stderr);
+    ShowMessageBoxesOnStandardError();
+    // The start as far as it goes without a window; the window is what cannot be made.
+    StartJob(m_arguments);
+    ExitInstance();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // The toolkit is half made: nothing of it may run again, its static clean-up included.
+    std::_Exit(0);
+}
+
 int CCorvaneApp::ExitInstance()
 {
+    // No window is left to close: from here a close request from the driver no longer ends the wait
+    // for the answer to the end notification.
+    m_driverLink.SetCloseEndsWait(false);
     DeleteJobFiles(*this);
     if (m_driverLink.Send(WM_PREVIEW_ENDED, 0, 0) < 0)
         AfxMessageBox(FormatResString(IDS_ERR_DRIVER_NOTIFY, {ERR_NOTIFY_ENDED}), MB_OK | MB_SYSTEMMODAL);

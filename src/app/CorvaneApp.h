@@ -22,6 +22,13 @@ public:
     // is to run. Needs a QApplication. After false the caller destroys the main window, if one was
     // made, and runs ExitInstance all the same.
     bool InitInstance(const QStringList &arguments);
+    // The toolkit-free part of the start: the command line, the job file and the driver's handle, with
+    // their messages. False when the start fails there.
+    bool StartJob(const QStringList &arguments);
+    // The end of a run whose toolkit could not start (no display): a line on stderr, the start as far
+    // as it goes without a window (its messages on stderr), the exit processing, exit code 0. Never
+    // returns.
+    [[noreturn]] void EndWithoutDisplay();
     // The exit processing: the job's files deleted, the driver told. Its result is the exit code, 0.
     int ExitInstance();
     // Destroys the main window if it still exists.
@@ -36,6 +43,8 @@ public:
     CDriverLink m_driverLink;
 
 private:
+    // The command line as Run found it.
+    QStringList m_arguments;
     // A signal was taken by the relay's handler since InitInstance began.
     bool m_bSignalSeen = false;
 };

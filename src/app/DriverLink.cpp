@@ -2,6 +2,7 @@
 
 #include "app/SignalRelay.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 
 #include <cerrno>
@@ -38,6 +39,24 @@ int LinkSocketType(int fd)
     return getpeername(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0 ? nType : 0;
 }
 
+// The descriptor handle names when it can carry the link (fd and its type), else false. Sets
+// close-on-exec on a descriptor it accepts.
+bool TakeLinkDescriptor(quint64 handle, int *pFd, bool *pStream)
+{
+    if (handle < kFirstLinkFd || handle > static_cast<quint64>(INT_MAX))
+        return false;
+    const int fd = static_cast<int>(handle);
+    const int nType = LinkSocketType(fd);
+    if (nType == 0)
+        return false;
+    const int nFlags = fcntl(fd, F_GETFD);
+    if (nFlags < 0 || fcntl(fd, F_SETFD, nFlags | FD_CLOEXEC) != 0)
+        return false;
+    *pFd = fd;
+    *pStream = nType == SOCK_STREAM;
+    return true;
+}
+
 } // namespace
 
 CDriverLink::Impl::~Impl()
@@ -45,6 +64,8 @@ CDriverLink::Impl::~Impl()
     delete context; // takes the notifiers and any delivery still queued with it
     if (fd >= 0)
         ::close(fd);
+    if (nClaimedFd >= 0)
+        ::close(nClaimedFd);
 }
 
 // The connection's end: the descriptor is closed; messages already received are still delivered.
@@ -71,8 +92,9 @@ void CDriverLink::Impl::Close()
 // exists, so the link itself can be built during static initialisation.
 void CDriverLink::Impl::EnsureEventLoopHooks()
 {
+    // An application still being constructed (its toolkit failing to start) has no event loop yet.
     QCoreApplication *application = QCoreApplication::instance();
-    if (application == nullptr)
+    if (application == nullptr || QAbstractEventDispatcher::instance() == nullptr)
         return;
     if (context.isNull()) {
         context = new QObject(application);
@@ -110,25 +132,42 @@ CDriverLink::~CDriverLink()
     delete m_pImpl;
 }
 
+void CDriverLink::Claim(quint64 handle)
+{
+    Impl &d = *m_pImpl;
+    if (d.nClaimedFd >= 0)
+        ::close(d.nClaimedFd);
+    d.bClaimed = true;
+    d.nClaimedHandle = handle;
+    d.nClaimedFd = -1;
+    if (!TakeLinkDescriptor(handle, &d.nClaimedFd, &d.bClaimedStream))
+        d.nClaimedFd = -1;
+}
+
 void CDriverLink::Attach(quint64 handle)
 {
-    if (m_pImpl->fd >= 0 && handle == static_cast<quint64>(m_pImpl->fd))
+    Impl &d = *m_pImpl;
+    d.bCloseEndsWait = true;
+    if (d.fd >= 0 && handle == static_cast<quint64>(d.fd))
         return; // the link has it already
-    m_pImpl->Close();
-    m_pImpl->reader = CDriverFrameReader();
-    m_pImpl->nNextSerial = 1;
-    if (handle < kFirstLinkFd || handle > static_cast<quint64>(INT_MAX))
+    d.Close();
+    d.reader = CDriverFrameReader();
+    d.nNextSerial = 1;
+    int fd = -1;
+    bool bStream = false;
+    if (d.bClaimed && handle == d.nClaimedHandle) {
+        // The claimed verdict stands; the descriptor passes to the link (once).
+        fd = d.nClaimedFd;
+        bStream = d.bClaimedStream;
+        d.nClaimedFd = -1;
+    } else if (!TakeLinkDescriptor(handle, &fd, &bStream)) {
         return;
-    const int fd = static_cast<int>(handle);
-    const int nType = LinkSocketType(fd);
-    if (nType == 0)
+    }
+    if (fd < 0)
         return;
-    const int nFlags = fcntl(fd, F_GETFD);
-    if (nFlags < 0 || fcntl(fd, F_SETFD, nFlags | FD_CLOEXEC) != 0)
-        return;
-    m_pImpl->bStream = nType == SOCK_STREAM;
-    m_pImpl->fd = fd;
-    m_pImpl->EnsureEventLoopHooks();
+    d.bStream = bStream;
+    d.fd = fd;
+    d.EnsureEventLoopHooks();
 }
 
 bool CDriverLink::IsConnected() const
@@ -174,7 +213,7 @@ qint64 CDriverLink::Send(quint32 message, quint64 wParam, qint64 lParam)
     d.Enqueue(frame, true);
 
     while (d.fd >= 0 && !d.bGotReply) {
-        if (d.bCloseArrived || CSignalRelay::Pending()) {
+        if ((d.bCloseArrived && d.bCloseEndsWait) || CSignalRelay::Pending()) {
             d.bAborted = true;
             break;
         }
@@ -203,6 +242,11 @@ qint64 CDriverLink::Send(quint32 message, quint64 wParam, qint64 lParam)
 bool CDriverLink::IsWaiting() const
 {
     return m_pImpl->bWaiting;
+}
+
+void CDriverLink::SetCloseEndsWait(bool bEnds)
+{
+    m_pImpl->bCloseEndsWait = bEnds;
 }
 
 bool CDriverLink::LastSendAborted() const

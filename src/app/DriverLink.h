@@ -24,7 +24,15 @@ public:
     CDriverLink(const CDriverLink &) = delete;
     CDriverLink &operator=(const CDriverLink &) = delete;
 
-    // Takes the descriptor that handle names and sets close-on-exec on it. A handle of 0, or one that
+    // Decides what handle names while the process has opened nothing of its own yet (the first thing the
+    // preview does): a link socket is taken at once, held and made close-on-exec; anything else is
+    // noted as naming no window. A later Attach of the same handle takes that verdict and never looks
+    // at the number again, which by then may be a descriptor the toolkit opened (its X connection,
+    // when the driver's end was not inherited).
+    void Claim(quint64 handle);
+
+    // Takes the descriptor that handle names and sets close-on-exec on it (the claimed one, when
+    // handle was claimed). A handle of 0, or one that
     // names no open AF_UNIX socket, names no window: sends then yield 0 at once and posts are dropped.
     // Only a connected SOCK_SEQPACKET or SOCK_STREAM socket on descriptor 3 or above is taken; nothing
     // is ever written to, or changed on, any other descriptor. The link closes what it took when the
@@ -38,10 +46,14 @@ public:
     // with no window, after the connection's end, and when the wait was aborted (LastSendAborted).
     // While it waits the driver's sends are answered 0 at once and all its messages are kept for the
     // receiver, which gets them from the event loop afterwards, never inside Send. A close request
-    // from the driver, or a pending signal (CSignalRelay), aborts the wait; the close request is
-    // still handed to the receiver, and the signal stays pending.
+    // from the driver aborts the wait (the request is still handed to the receiver) unless
+    // SetCloseEndsWait(false) said there is no window left to close; then the wait goes on until the
+    // reply or the connection's end. A pending signal (CSignalRelay) always aborts the wait and stays
+    // pending.
     qint64 Send(quint32 message, quint64 wParam, qint64 lParam);
     bool IsWaiting() const;
+    // Whether a close request from the driver ends a wait (true after each Attach).
+    void SetCloseEndsWait(bool bEnds);
     bool LastSendAborted() const;
 
     // The receiver of the driver's messages, posted or sent; its result is the reply to a send,

@@ -50,6 +50,13 @@ struct CDriverLink::Impl {
 
     int fd = -1;
     bool bStream = false;
+
+    // The verdict of Claim: the handle it was given, and the descriptor it took (-1: names no window).
+    bool bClaimed = false;
+    quint64 nClaimedHandle = 0;
+    int nClaimedFd = -1;
+    bool bClaimedStream = false;
+
     quint64 nNextSerial = 1;
     CDriverFrameReader reader;
 
@@ -66,6 +73,7 @@ struct CDriverLink::Impl {
     bool bAborted = false;
     bool bGotReply = false;
     bool bCloseArrived = false;
+    bool bCloseEndsWait = true;
     quint32 nWaitMessage = 0;
     quint64 nWaitSerial = 0;
     qint64 nReply = 0;

@@ -1,6 +1,6 @@
 #include "app/IniReader.h"
 
-#include <QFile>
+#include "app/NativePath.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -154,7 +154,7 @@ CIniReader CIniReader::FromFile(const QString &path)
 {
     if (path.isEmpty() || path.contains(QChar(u'\0')))
         return CIniReader();
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = EncodeNativePath(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return CIniReader();
@@ -219,14 +219,13 @@ CIniReader CIniReader::FromBytes(const QByteArray &bytes)
         if (line.isEmpty() || line[0] == u';')
             continue;
         if (line[0] == u'[') {
-            const qsizetype close = line.lastIndexOf(u']');
-            if (close > 0) {
-                Section section;
-                section.name = Trimmed(line.mid(1, close - 1)).toString();
-                reader.m_sections.append(section);
-                continue;
-            }
-            // A "[" without a closing "]" is no header; the line reads as a key line.
+            // The name ends at the first "]", or runs to the end of the line when there is none;
+            // whatever follows that "]" is ignored.
+            const qsizetype close = line.indexOf(u']');
+            Section section;
+            section.name = Trimmed(line.mid(1, close < 0 ? -1 : close - 1)).toString();
+            reader.m_sections.append(section);
+            continue;
         }
         Entry entry;
         const qsizetype equals = line.indexOf(u'=');

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QVector>
 
+#include <cstdio>
+
 namespace {
 
 MessageBoxHook &Hook()
@@ -14,6 +16,8 @@ MessageBoxHook &Hook()
     static MessageBoxHook hook;
     return hook;
 }
+
+bool g_bOnStandardError = false;
 
 QVector<QPointer<QMessageBox>> &OpenBoxes()
 {
@@ -42,6 +46,12 @@ int AfxMessageBox(const QString &text, unsigned flags, QWidget *owner)
     MessageBoxRequest request{LoadResString(AFX_IDS_APP_TITLE), text, flags, owner};
     if (Hook())
         return Hook()(request);
+    if (g_bOnStandardError) {
+        const QString line = QStringLiteral("corvane-preview: ") + request.caption + QStringLiteral(": ") +
+                             QString(text).replace(u'\n', u' ') + u'\n';
+        std::fputs(line.toUtf8().constData(), stderr);
+        return (flags & 0xF) == MB_YESNO ? IDNO : IDOK;
+    }
 
     QMessageBox box(IconOf(flags), request.caption, text, QMessageBox::NoButton, owner);
     const bool yesNo = (flags & 0xF) == MB_YESNO;
@@ -71,6 +81,11 @@ int AfxMessageBox(const QString &text, unsigned flags, QWidget *owner)
     if (answer == QMessageBox::Ok)
         return IDOK;
     return IDCANCEL;
+}
+
+void ShowMessageBoxesOnStandardError()
+{
+    g_bOnStandardError = true;
 }
 
 void AbortMessageBoxes()

@@ -31,6 +31,10 @@ struct MessageBoxRequest {
 // outside by AbortMessageBoxes).
 int AfxMessageBox(const QString &text, unsigned flags = MB_OK, QWidget *owner = nullptr);
 
+// From now on, boxes are written to stderr instead ("corvane-preview: caption: text"; the answer is
+// IDOK, or IDNO for a question): for a run whose toolkit could not reach a display.
+void ShowMessageBoxesOnStandardError();
+
 // Ends every message box that is open, as if dismissed without an answer (IDCANCEL). Used when the
 // window must close while a box is up.
 void AbortMessageBoxes();

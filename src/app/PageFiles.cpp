@@ -1,8 +1,8 @@
 #include "app/PageFiles.h"
 
 #include "app/JobSettings.h"
+#include "app/NativePath.h"
 
-#include <QFile>
 #include <QList>
 
 #include <dirent.h>
@@ -26,7 +26,7 @@ constexpr int DirectDeletionLimit = 10000;
 void RemoveFile(const QString &path)
 {
     if (!path.isEmpty() && !path.contains(QChar(u'\0')))
-        ::unlink(QFile::encodeName(path).constData());
+        ::unlink(EncodeNativePath(path).constData());
 }
 
 // Calls visit with each entry name of folder ("." and ".." left out) until it returns true.
@@ -34,7 +34,7 @@ template <typename Visit> bool AnyEntry(const QString &folder, Visit visit)
 {
     if (folder.contains(QChar(u'\0')))
         return false;
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR *dir = ::opendir(EncodeNativePath(folder).constData());
     if (dir == nullptr)
         return false;
     bool found = false;
@@ -45,7 +45,7 @@ template <typename Visit> bool AnyEntry(const QString &folder, Visit visit)
         const char *raw = entry->d_name;
         if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0')))
             continue;
-        found = visit(QFile::decodeName(raw));
+        found = visit(DecodeNativePath(raw));
     }
     ::closedir(dir);
     return found;
@@ -154,8 +154,10 @@ bool AnyFileMatches(const QString &pattern)
 void DeleteJobFiles(const CJobSettings &settings)
 {
     const QString &format = settings.m_strPageFileFormat;
+    // The template is whole only once FileName has been read, and then the pattern is set too; before
+    // that the text is FilePath alone, whose own "%05d" names no page.
     const qsizetype at = format.lastIndexOf(Directive());
-    const bool bHasTemplate = at >= 0;
+    const bool bHasTemplate = !settings.m_strPageFilePattern.isEmpty() && at >= 0;
     const int nCount = settings.m_nPageCount;
 
     if (bHasTemplate) {

@@ -23,5 +23,6 @@ constexpr int MaxPatternLength = 259;
 // The file deletions of the exit processing, in order: pages 1 to m_nPageCount, the job file
 // m_strIniPath, and, when any file matches m_strPageFilePattern, the pages after m_nPageCount up to
 // page 999. Results are not looked at. Only names built from the template (and the job file) are
-// ever deleted; a template without its page number directive names no page.
+// ever deleted. Settings without a page pattern (the read stopped before FileName) name no page, even
+// when FilePath itself holds a "%05d".
 void DeleteJobFiles(const CJobSettings &settings);

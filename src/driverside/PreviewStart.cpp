@@ -89,7 +89,8 @@ bool StartPreview(const PreviewCommand &command, PreviewProcess &process, QStrin
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        ::fcntl(childFd, F_SETFD, 0); // the preview inherits its end of the pair
+        if (command.bInherit)
+            ::fcntl(childFd, F_SETFD, 0); // the preview inherits its end of the pair
         if (!output.isEmpty()) {
             const int fd = ::open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             if (fd >= 0) {

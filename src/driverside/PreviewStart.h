@@ -16,6 +16,7 @@ struct PreviewCommand {
     QStringList extraArguments; // after /INI= and /HWND=
     bool bStream = false;       // SOCK_STREAM instead of SOCK_SEQPACKET
     QString outputFile;         // given: the preview's stdout and stderr go there
+    bool bInherit = true; // false: the preview's end stays close-on-exec (a driver's mistake, for tests)
 };
 
 struct PreviewProcess {

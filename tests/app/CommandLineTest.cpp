@@ -1,8 +1,17 @@
 // The command-line scan and the handle's reading.
 #include "app/CommandLine.h"
+#include "app/JobSettings.h"
+#include "app/NativePath.h"
+#include "app/PageFiles.h"
 #include "support/ParamPrint.h"
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <ostream>
 
@@ -82,5 +91,52 @@ INSTANTIATE_TEST_SUITE_P(
                       HandleCase{"10000000000000000", ~quint64(0)},
                       HandleCase{"-10000000000000000", ~quint64(0)},
                       HandleCase{"123456789ABCDEF0", 0x123456789ABCDEF0ull}, HandleCase{"\xEF\xBC\x91", 0}));
+
+// A job folder named in a legacy encoding (CP932 "日本", not UTF-8): the job path comes through the
+// command line as its bytes, the job file is read, and the exit processing deletes it.
+TEST(JobPathBytes, LegacyEncodedFolderIsReadAndDeleted)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray folder = dir.path().toUtf8() + "/\x93\xFA\x96\x7B";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const QByteArray job = folder + "/job.ini";
+    const QByteArray text = "[DRVSPEC]\nMaxTapeWidth=24\nMaxTapeLength=50\n[BMPFILE]\nFilePath=/tmp/\n"
+                            "FileName=x\nCopies=1\nTapeWidth=24mm\nTapeLength=50mm\nDocName=d\nDPI=180\n"
+                            "Orientation=1\n";
+    const int fd = ::open(job.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, text.constData(), size_t(text.size())), ssize_t(text.size()));
+    ::close(fd);
+
+    QByteArray iniArgument = "/INI=" + job;
+    char handle[] = "/HWND=zz";
+    char *argv[] = {const_cast<char *>("corvane-preview"), iniArgument.data(), handle, nullptr};
+    const CommandLineArgs args = ScanCommandLine(DecodeArguments(3, argv));
+    EXPECT_EQ(EncodeNativePath(args.strIniPath), job);
+
+    CJobSettings settings;
+    ASSERT_EQ(settings.ReadJobFile(args.strIniPath), 0);
+    settings.m_strIniPath = args.strIniPath;
+    settings.m_nPageCount = 0;
+    DeleteJobFiles(settings);
+    EXPECT_NE(::access(job.constData(), F_OK), 0) << "the job file is still there";
+    ::rmdir(folder.constData());
+}
+
+TEST(JobPathBytes, EveryByteStringSurvivesTheRoundTrip)
+{
+    const QByteArray samples[] = {
+        "plain/ascii",
+        "\xE6\x97\xA5\xE6\x9C\xAC",     // valid UTF-8 stays text
+        "\x93\xFA\x96\x7B",             // CP932
+        "\xED\xB2\x80",                 // an encoded surrogate is not UTF-8
+        "\xC0\xAF \xF4\x90\x80\x80",    // overlong, past U+10FFFF
+        "\xF0\x9F\x98\x80\x80\xE2\x82", // a valid pair followed by a stray and a cut sequence
+    };
+    for (const QByteArray &bytes : samples)
+        EXPECT_EQ(EncodeNativePath(DecodeNativePath(bytes)), bytes) << bytes.toHex().constData();
+    EXPECT_EQ(DecodeNativePath(QByteArray("\xE6\x97\xA5")), QStringLiteral("日"));
+}
 
 } // namespace

@@ -109,6 +109,24 @@ TEST_P(DriverLinkWaitTest, CloseRequestDuringTheWaitAbortsIt)
     }
 }
 
+// Once no window is left for a close request to close (the end notification), the wait goes on to
+// the driver's reply.
+TEST_P(DriverLinkWaitTest, CloseRequestAfterTheWindowLeavesTheWaitAlone)
+{
+    m_link.SetCloseEndsWait(false);
+    std::thread driver([&] {
+        DriverFrame request;
+        if (!m_peer.Read(request))
+            return m_peer.Hangup();
+        m_peer.Write(MakeFrame(FRAME_POST, WM_PREVIEW_CLOSE, 1));
+        poll(nullptr, 0, 100);
+        m_peer.Write(MakeFrame(FRAME_REPLY, request.message, request.serial, 0, -7));
+    });
+    EXPECT_EQ(m_link.Send(WM_PREVIEW_ENDED, 0, 0), -7);
+    EXPECT_FALSE(m_link.LastSendAborted());
+    driver.join();
+}
+
 // A driver send that has waited for the receiver is answered 0 as soon as the preview itself starts
 // waiting; otherwise both sides would wait for each other for ever.
 TEST_P(DriverLinkWaitTest, OwedReplyIsWrittenWhenThePreviewStartsWaiting)

@@ -167,13 +167,18 @@ TEST_F(JobFolder, HugeCountDeletesExactlyItsPages)
 
 TEST_F(JobFolder, TemplateWithoutNumberDeletesNoPage)
 {
-    // After error 294 the template is FilePath alone; a file of that name is the user's, not a page.
+    // After error 294 the template is FilePath alone; a file of that name is the user's, not a page,
+    // and so is one that a "%05d" inside FilePath would name.
     Touch(QStringLiteral("notes"));
-    m_s.m_strPageFileFormat = m_dir.filePath(QStringLiteral("notes"));
-    m_s.m_strPageFilePattern.clear();
+    Touch(QStringLiteral("keep00001"));
     m_s.m_strIniPath.clear();
-    DeleteJobFiles(m_s);
-    EXPECT_EQ(Left(), (QSet<QString>{QStringLiteral("job.ini"), QStringLiteral("notes")}));
+    m_s.m_strPageFilePattern.clear();
+    for (const QString &filePath : {QStringLiteral("notes"), QStringLiteral("keep%05d")}) {
+        m_s.m_strPageFileFormat = m_dir.filePath(filePath);
+        DeleteJobFiles(m_s);
+    }
+    EXPECT_EQ(Left(), (QSet<QString>{QStringLiteral("job.ini"), QStringLiteral("notes"),
+                                     QStringLiteral("keep00001")}));
 }
 
 TEST_F(JobFolder, FoldersAreNotDeleted)

@@ -215,6 +215,48 @@ INSTANTIATE_TEST_SUITE_P(Handles, E2eNoWindowHandleTest, ::testing::Values("zz",
                                                                                   : "NotHex");
                          });
 
+// The sockets a running preview holds (its X connection, its buses), by descriptor number.
+QList<int> SocketDescriptors(pid_t pid)
+{
+    QList<int> fds;
+    const QDir dir(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QString &name : dir.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFile::symLinkTarget(dir.filePath(name)).contains(QStringLiteral("socket:[")))
+            fds.append(name.toInt());
+    }
+    return fds;
+}
+
+// A driver whose end of the pair is close-on-exec hands over a number that names nothing in the
+// preview, or, once the toolkit has started, one of the toolkit's own connections. The preview
+// decides what the handle names before it opens anything, so it runs the job with no window to talk
+// to: it shows the job, writes nothing into its own connections, ends on SIGTERM and deletes the job.
+TEST_F(E2eRobustnessTest, HandleThatWasNotInheritedNamesNoWindow)
+{
+    QList<QString> handles = {QString()}; // first the driver's own number, then each socket seen
+    for (qsizetype i = 0; i < handles.size(); ++i) {
+        QStringList options = {QStringLiteral("--no-reports"), QStringLiteral("--no-inherit")};
+        if (!handles[i].isEmpty())
+            options << QStringLiteral("--hwnd") << handles[i];
+        CDriverRun run(options);
+        const QString dir = JobDir(run);
+        const pid_t pid = run.PreviewPid();
+        ASSERT_TRUE(WaitForWindow(pid)) << "handle " << handles[i].toStdString() << "\n"
+                                        << run.Output().toStdString();
+        if (i == 0) {
+            for (const int fd : SocketDescriptors(pid))
+                handles.append(QString::number(fd, 16));
+        }
+        ASSERT_EQ(::kill(pid, SIGTERM), 0);
+        EXPECT_EQ(run.Finish(), 3) << run.Output().toStdString();
+        EXPECT_FALSE(run.HasLine(QStringLiteral("^<- ")));
+        EXPECT_TRUE(run.HasLine(QStringLiteral("^preview exited with code 0$")))
+            << run.Output().toStdString();
+        EXPECT_TRUE(run.HasLine(QStringLiteral("^left on disk: nothing$"))) << run.Output().toStdString();
+    }
+    EXPECT_GT(handles.size(), 1) << "the preview holds no socket of its own to be named";
+}
+
 struct GarbageCase {
     const char *name;
     QStringList options;

@@ -8,6 +8,7 @@
 #include <QPainterPath>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -160,13 +161,29 @@ bool Save(const QImage &image, const QString &path)
 
 int main(int argc, char **argv)
 {
-    QGuiApplication application(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2) {
-        std::fprintf(stderr, "usage: corvane-artwork <folder>\n");
+    // The command line is checked before the toolkit starts, so --help needs no display.
+    const char usage[] =
+        "usage: corvane-artwork FOLDER  (paints toolbar.png and icon16/32/48.png into FOLDER)\n";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (argv[i][0] == '-') {
+            std::fprintf(stderr, "corvane-artwork: unknown option %s\n", argv[i]);
+            std::fputs(usage, stderr);
+            return 2;
+        }
+    }
+    if (argc != 2) {
+        std::fputs(usage, stderr);
         return 2;
     }
-    const QString folder = arguments.at(1);
+    // It paints images only: no window, so no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    const QString folder = QCoreApplication::arguments().at(1);
     bool ok = Save(PaintToolbar(), folder + QStringLiteral("/toolbar.png"));
     for (const int size : {16, 32, 48})
         ok = Save(PaintIcon(size), folder + QStringLiteral("/icon%1.png").arg(size)) && ok;

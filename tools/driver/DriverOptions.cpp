@@ -90,6 +90,8 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
         {u"send-reports", nullptr, u"Send page reports and wait for the reply instead of posting."},
         {u"result", u"POLICY", u"Answer to a result: accept, refuse, refuse-once, delay:MS."},
         {u"ended", u"POLICY", u"Answer to the end notification: accept, refuse, refuse-once."},
+        {u"ended-close", nullptr,
+         u"On the end notification, post a close request first and answer 300 ms later."},
         {u"close-after", u"MS", u"Ask the preview to close MS after its announcement (after any garbage)."},
         {u"close-at-start", nullptr, u"Ask the preview to close before it has announced itself."},
         {u"send-close", nullptr, u"Send the close request (wait for the reply) instead of posting."},
@@ -99,6 +101,9 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
          u"messages or flood:N page reports, each followed by a probe send; "
          u"prints the probe's answer time and the preview's memory."},
         {u"stream", nullptr, u"Use a SOCK_STREAM socket pair instead of SOCK_SEQPACKET."},
+        {u"no-inherit", nullptr,
+         u"Leave the preview's end close-on-exec (as Python's socketpair does): /HWND= then names "
+         u"a descriptor the preview does not have."},
         {u"no-ini", nullptr, u"Start the preview without /INI=."},
         {u"no-hwnd", nullptr, u"Start the preview without /HWND=."},
         {u"hwnd", u"TEXT", u"Pass /HWND=TEXT instead of the socket's number."},
@@ -211,7 +216,9 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
             return false;
         }
     }
+    options.endedClose = isSet(u"ended-close");
     options.stream = isSet(u"stream");
+    options.noInherit = isSet(u"no-inherit");
     options.noIni = isSet(u"no-ini");
     options.noHwnd = isSet(u"no-hwnd");
     options.hwndText = value(u"hwnd");

@@ -41,6 +41,7 @@ struct DriverOptions {
     ReplyPolicy resultPolicy = ReplyPolicy::Accept;
     int resultDelayMs = 0;
     ReplyPolicy endedPolicy = ReplyPolicy::Accept;
+    bool endedClose = false; // a close request posted while the end notification waits for its answer
 
     int closeAfterMs = -1;     // after the announcement; -1: never
     bool closeAtStart = false; // a close request before the preview has announced anything
@@ -50,7 +51,8 @@ struct DriverOptions {
     GarbageKind garbage = GarbageKind::None;
     int garbageCount = 0;
 
-    bool stream = false; // SOCK_STREAM instead of SOCK_SEQPACKET
+    bool stream = false;    // SOCK_STREAM instead of SOCK_SEQPACKET
+    bool noInherit = false; // the preview's end stays close-on-exec: its number names nothing there
     bool noIni = false;
     bool noHwnd = false;
     QString hwndText;        // replaces the socket's number on the command line

@@ -82,6 +82,7 @@ bool CDriverSession::StartPreview()
     command.extraArguments = m_options.previewArgs;
     command.bStream = m_options.stream;
     command.outputFile = m_options.previewOutput;
+    command.bInherit = !m_options.noInherit;
 
     m_start = Clock::now();
     PreviewProcess process;

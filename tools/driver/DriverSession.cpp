@@ -165,6 +165,13 @@ void CDriverSession::OnEnded(const DriverFrame &frame)
     ++m_nEndedReplies;
     const bool refuse = m_options.endedPolicy == ReplyPolicy::Refuse ||
                         (m_options.endedPolicy == ReplyPolicy::RefuseOnce && m_nEndedReplies == 1);
+    if (m_options.endedClose) {
+        // The window is gone: the close request has nothing left to close, and the preview must
+        // still wait for this answer.
+        Queue(wire::POST, wire::CLOSE, 0, 0);
+        m_delayed.append({frame, refuse ? -1 : 0, Clock::now() + std::chrono::milliseconds(300)});
+        return;
+    }
     Reply(frame, refuse ? -1 : 0);
 }
 

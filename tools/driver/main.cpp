@@ -33,7 +33,8 @@ int main(int argc, char **argv)
             std::fputs(help.toUtf8().constData(), stdout);
             return 0;
         }
-        std::fprintf(stderr, "corvane-driver: %s (see --help)\n", error.toUtf8().constData());
+        std::fprintf(stderr, "corvane-driver: %s\nusage: corvane-driver [options]  (--help lists them)\n",
+                     error.toUtf8().constData());
         return EXIT_USAGE;
     }
     if (argc < 2) {

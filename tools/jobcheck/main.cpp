@@ -2,42 +2,62 @@
 #include "JobReport.h"
 #include "PageReport.h"
 
-#include <QFile>
+#include "app/NativePath.h"
+
 #include <QStringList>
 
 #include <cstdio>
 
 namespace {
 
-// --help asks for the usage: stdout and success; any other wrong call gets it on stderr as an error.
-int Usage(bool asked)
+const char kUsage[] = "usage: corvane-jobcheck JOBFILE\n"
+                      "       corvane-jobcheck JOBFILE --pages\n"
+                      "       corvane-jobcheck --page FILE.bmp [--png OUT.png]\n"
+                      "       corvane-jobcheck --help\n"
+                      "(a file whose name begins with '-' is given as ./-name)\n";
+
+int Usage(const QString &complaint)
 {
-    std::fputs("usage: corvane-jobcheck JOBFILE\n"
-               "       corvane-jobcheck JOBFILE --pages\n"
-               "       corvane-jobcheck --page FILE.bmp [--png OUT.png]\n"
-               "       corvane-jobcheck --help\n",
-               asked ? stdout : stderr);
-    return asked ? 0 : 2;
+    if (!complaint.isEmpty())
+        std::fprintf(stderr, "corvane-jobcheck: %s\n", complaint.toUtf8().constData());
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+bool IsOption(const QString &argument)
+{
+    return argument.startsWith(u'-');
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // File names as the bytes they are.
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args.append(QFile::decodeName(argv[i]));
+        args.append(DecodeNativePath(argv[i]));
 
-    if (args.size() == 1 && (args[0] == QStringLiteral("--help") || args[0] == QStringLiteral("-h")))
-        return Usage(true);
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    static const QStringList known = {QStringLiteral("--pages"), QStringLiteral("--page"),
+                                      QStringLiteral("--png")};
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (IsOption(args[i]) && !known.contains(args[i]))
+            return Usage(QStringLiteral("unknown option ") + args[i]);
+        if (args[i] == QStringLiteral("--page") || args[i] == QStringLiteral("--png"))
+            ++i; // its value may be any name
+    }
+
     // One mode per argument shape.
-    if (args.size() == 1 && !args[0].startsWith(QStringLiteral("--")))
+    if (args.size() == 1 && !IsOption(args[0]))
         return RunJobReport(args[0]);
-    if (args.size() == 2 && args[1] == QStringLiteral("--pages") && !args[0].startsWith(QStringLiteral("--")))
+    if (args.size() == 2 && args[1] == QStringLiteral("--pages") && !IsOption(args[0]))
         return RunPagesReport(args[0]);
     if (args.size() >= 2 && args[0] == QStringLiteral("--page") &&
-        !args[1].startsWith(QStringLiteral("--")) &&
         (args.size() == 2 || (args.size() == 4 && args[2] == QStringLiteral("--png"))))
         return RunPageReport(args[1], args.size() == 4 ? args[3] : QString());
-    return Usage(false);
+    return Usage(QString());
 }

@@ -38,6 +38,8 @@ void UseOffscreenScreen(const QTemporaryDir &folder)
     }
 }
 
+const char kUsage[] = "usage: corvane-screenshot OUT.png [ABOUT.png] [--loupe LOUPE.png]\n";
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -47,14 +49,26 @@ int main(int argc, char **argv)
         UseOffscreenScreen(screens);
     QApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
+    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QString loupePath;
     const qsizetype loupeAt = arguments.indexOf(QStringLiteral("--loupe"));
     if (loupeAt > 0 && loupeAt + 1 < arguments.size()) {
         loupePath = arguments.at(loupeAt + 1);
         arguments.remove(loupeAt, 2);
     }
-    if ((arguments.size() != 2 && arguments.size() != 3) || arguments.contains(QStringLiteral("--loupe"))) {
-        std::fprintf(stderr, "usage: corvane-screenshot OUT.png [ABOUT.png] [--loupe LOUPE.png]\n");
+    // Anything else that looks like an option is one this tool does not know, never a file name.
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments.at(i).startsWith(u'-')) {
+            std::fprintf(stderr, "corvane-screenshot: unknown option %s\n", qPrintable(arguments.at(i)));
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+    if (arguments.size() != 2 && arguments.size() != 3) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
 
