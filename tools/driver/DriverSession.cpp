@@ -168,7 +168,7 @@ void CDriverSession::OnEnded(const DriverFrame &frame)
     if (m_options.endedClose) {
         // The window is gone: the close request has nothing left to close, and the preview must
         // still wait for this answer.
-        Queue(wire::POST, wire::CLOSE, 0, 0);
+        Queue(FRAME_POST, WM_PREVIEW_CLOSE, 0, 0);
         m_delayed.append({frame, refuse ? -1 : 0, Clock::now() + std::chrono::milliseconds(300)});
         return;
     }
