@@ -6,6 +6,7 @@
 #include "app/SignalRelay.h"
 #include "frame/AboutDlg.h"
 #include "frame/MainFrame.h"
+#include "frame/ToolkitTranslation.h"
 #include "res/Format.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -63,6 +64,8 @@ int CCorvaneApp::Run(int argc, char **argv)
     g_previousHandler = qInstallMessageHandler(OnToolkitMessage);
     QApplication application(argc, argv);
     qInstallMessageHandler(g_previousHandler);
+    // The toolkit's own texts in Japanese from the start, so that a refused start's box is too.
+    InstallToolkitTranslation();
 
     if (InitInstance(m_arguments)) {
         // The loop runs until the main window has closed or been destroyed.
