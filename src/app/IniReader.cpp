@@ -35,47 +35,16 @@ bool EqualNames(QStringView a, QStringView b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, no cut sequence.
+// Strict UTF-8 throughout (see Utf8SequenceLength).
 bool IsValidUtf8(const QByteArray &bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int more = 0;
-        char32_t min = 0;
-        char32_t cp = 0;
-        if ((c & 0xE0) == 0xC0) {
-            more = 1;
-            min = 0x80;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            more = 2;
-            min = 0x800;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            more = 3;
-            min = 0x10000;
-            cp = c & 0x07;
-        } else {
+    for (qsizetype i = 0; i < n;) {
+        const int length = Utf8SequenceLength(p + i, n - i);
+        if (length == 0)
             return false;
-        }
-        if (n - i <= more)
-            return false;
-        for (int k = 1; k <= more; ++k) {
-            const unsigned char t = p[i + k];
-            if ((t & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += more + 1;
+        i += length;
     }
     return true;
 }

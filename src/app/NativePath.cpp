@@ -6,9 +6,9 @@ namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
 
-// The length of the valid UTF-8 sequence at p (n bytes left), 0 when there is none: no overlong
-// forms, no surrogates, nothing above U+10FFFF.
-int ValidSequence(const unsigned char *p, qsizetype n)
+} // namespace
+
+int Utf8SequenceLength(const unsigned char *p, qsizetype n)
 {
     const unsigned char c = p[0];
     int more = 0;
@@ -43,8 +43,6 @@ int ValidSequence(const unsigned char *p, qsizetype n)
     return more + 1;
 }
 
-} // namespace
-
 QString DecodeNativePath(const QByteArray &bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
@@ -53,7 +51,7 @@ QString DecodeNativePath(const QByteArray &bytes)
     text.reserve(n);
     qsizetype i = 0;
     while (i < n) {
-        const int length = ValidSequence(p + i, n - i);
+        const int length = Utf8SequenceLength(p + i, n - i);
         if (length == 0) {
             text.append(QChar(char16_t(kEscapeBase + p[i])));
             ++i;

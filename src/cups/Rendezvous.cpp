@@ -25,6 +25,15 @@ QString ErrnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+// A non-blocking, close-on-exec SOCK_SEQPACKET Unix socket, or -1 with the reason.
+int NewSocket(QString *why)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0 && why != nullptr)
+        *why = ErrnoText();
+    return fd;
+}
+
 } // namespace
 
 QByteArray AgentSocketName(uid_t uid)
@@ -73,14 +82,11 @@ uid_t PeerUid(int fd)
 
 int Listen(uid_t uid, QString *why)
 {
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        if (why != nullptr)
-            *why = ErrnoText();
-        return -1;
-    }
     sockaddr_un address;
     const socklen_t size = AbstractAddress(uid, address);
+    const int fd = NewSocket(why);
+    if (fd < 0)
+        return -1;
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), size) != 0 || ::listen(fd, 16) != 0) {
         if (why != nullptr)
             *why = errno == EADDRINUSE ? QStringLiteral("in use") : ErrnoText();
@@ -94,14 +100,11 @@ int Connect(uid_t uid, QString *why)
 {
     // A Unix socket's connect waits while the listener's backlog is full, and whoever holds the name
     // decides that. So the connect does not wait: a full backlog is tried again for a while, then given up.
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        if (why != nullptr)
-            *why = ErrnoText();
-        return -1;
-    }
     sockaddr_un address;
     const socklen_t size = AbstractAddress(uid, address);
+    const int fd = NewSocket(why);
+    if (fd < 0)
+        return -1;
     constexpr int kTries = 100; // 5 s in steps of 50 ms
     int rc = -1;
     for (int tried = 0; tried < kTries; ++tried) {
