@@ -163,7 +163,8 @@ TEST_F(CupsFilterTest, SquatterOfAnotherUidRefused)
         if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)
             ::_exit(2);
         const int fd = rendezvous::Listen(0, nullptr);
-        static_cast<void>(::write(ready[1], fd >= 0 ? "y" : "n", 1));
+        if (::write(ready[1], fd >= 0 ? "y" : "n", 1) != 1)
+            ::_exit(3);
         pollfd p{fd, POLLIN, 0};
         for (;;) {
             if (::poll(&p, 1, -1) > 0)
@@ -171,7 +172,8 @@ TEST_F(CupsFilterTest, SquatterOfAnotherUidRefused)
         }
     }
     char ok = 0;
-    static_cast<void>(::read(ready[0], &ok, 1));
+    if (::read(ready[0], &ok, 1) != 1)
+        ok = 0;
     ::close(ready[0]);
     ::close(ready[1]);
     ASSERT_EQ(ok, 'y');

@@ -33,9 +33,9 @@ QString WriteRaster(const QString &path, void (*tweak)(cups_page_header2_t &), i
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (rows == -2) {
         // No raster at all: text where the sync word should be.
-        static_cast<void>(::write(fd, "%!PS-Adobe\nshowpage\n", 20));
+        const bool written = ::write(fd, "%!PS-Adobe\nshowpage\n", 20) == 20;
         ::close(fd);
-        return path;
+        return written ? path : QString();
     }
     cups_raster_t *raster = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
     cupsRasterWriteHeader2(raster, &h);
