@@ -49,17 +49,20 @@ QString DecodeNativePath(const QByteArray &bytes)
     const qsizetype n = bytes.size();
     QString text;
     text.reserve(n);
+    // Runs of valid UTF-8 are decoded whole; only the bytes between them are escaped one by one.
+    qsizetype run = 0;
     qsizetype i = 0;
     while (i < n) {
         const int length = Utf8SequenceLength(p + i, n - i);
-        if (length == 0) {
-            text.append(QChar(char16_t(kEscapeBase + p[i])));
-            ++i;
-        } else {
-            text.append(QString::fromUtf8(bytes.constData() + i, length));
+        if (length > 0) {
             i += length;
+            continue;
         }
+        text.append(QString::fromUtf8(bytes.constData() + run, i - run));
+        text.append(QChar(char16_t(kEscapeBase + p[i])));
+        run = ++i;
     }
+    text.append(QString::fromUtf8(bytes.constData() + run, n - run));
     return text;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "view/BmpLimits.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -30,9 +32,9 @@ constexpr quint32 kVersion = 1;
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kMaxPayload = 64 * 1024;
 constexpr std::size_t kMaxTitleBytes = 1024;
-// The preview's own limits for a page: 2^20 dots a side, 256 MiB of pixels.
-constexpr quint32 kMaxSide = 1u << 20;
-constexpr quint64 kMaxPageBytes = 256ull << 20;
+// The preview's own limits for a page.
+constexpr quint32 kMaxSide = kBmpMaxDimension;
+constexpr quint64 kMaxPageBytes = kBmpMaxDecodedBytes;
 constexpr quint32 kMaxDpi = 10000;
 
 enum Type : quint32 {

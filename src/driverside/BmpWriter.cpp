@@ -1,5 +1,7 @@
 #include "driverside/BmpWriter.h"
 
+#include "view/BmpLimits.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -9,7 +11,6 @@
 
 namespace {
 
-constexpr int kMaxSide = 1 << 20;
 constexpr qsizetype kFileHeader = 14;
 constexpr qsizetype kInfoHeader = 40;
 constexpr qsizetype kWriteChunk = 64 * 1024;
@@ -41,8 +42,8 @@ CBmpWriter::~CBmpWriter()
 bool CBmpWriter::Begin(const QString &path, int width, int height, int bits, int xDpi, int yDpi, QString *why)
 {
     Abandon();
-    if ((bits != 1 && bits != 8 && bits != 24) || width < 1 || height < 1 || width > kMaxSide ||
-        height > kMaxSide) {
+    if ((bits != 1 && bits != 8 && bits != 24) || width < 1 || height < 1 || width > kBmpMaxDimension ||
+        height > kBmpMaxDimension) {
         if (why != nullptr)
             *why = QStringLiteral("a page of %1 x %2 dots at %3 bits cannot be written")
                        .arg(width)

@@ -28,6 +28,8 @@ public:
     bool Append(const char *data, qsizetype size, QString *why);
     // True once every row has been given.
     bool IsComplete() const { return m_nRows == m_nHeight && m_nFill == 0; }
+    // True from a successful Begin until the page is finished or abandoned.
+    bool IsOpen() const { return m_fd >= 0; }
     qint64 RowsDone() const { return m_nRows; }
     // Bytes of rows still due.
     qint64 BytesLeft() const { return (m_nHeight - m_nRows) * static_cast<qint64>(m_nRowBytes) - m_nFill; }

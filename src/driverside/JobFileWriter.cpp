@@ -1,5 +1,7 @@
 #include "driverside/JobFileWriter.h"
 
+#include "app/PageFiles.h"
+
 #include <QFile>
 #include <QList>
 #include <QPair>
@@ -58,4 +60,9 @@ bool WriteJobFile(const QString &path, const JobFileKeys &keys, QString *why, co
     }
     file.close();
     return true;
+}
+
+QString JobPageFile(const QString &filePath, const QString &fileName, int nPage)
+{
+    return PageFileName(filePath + fileName + QStringLiteral("_%05d.bmp"), nPage);
 }

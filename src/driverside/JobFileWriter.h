@@ -21,5 +21,7 @@ struct JobFileKeys {
 // value keeps its blanks and quotes as they are; control characters (a line break would start a new
 // key) become spaces. omitKey (any letter case) leaves that key out, for a deliberately broken job.
 QByteArray JobFileText(const JobFileKeys &keys, const QString &omitKey = {});
+// The file of page n (from 1) as the preview names it from FilePath and FileName.
+QString JobPageFile(const QString &filePath, const QString &fileName, int nPage);
 // Writes the text to path (replacing it). False with the reason when it cannot be written.
 bool WriteJobFile(const QString &path, const JobFileKeys &keys, QString *why, const QString &omitKey = {});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "view/BmpLimits.h"
+
 #include <QRgb>
 #include <QString>
 #include <QtGlobal>
@@ -19,13 +21,6 @@ enum EBmpResult : int {
     BMP_ERR_TRUNCATED = 5, // the pixel data ends before the image is complete
     BMP_ERR_MEMORY = 6,    // the pixel buffer could not be allocated
 };
-
-// Largest decoded pixel array a load accepts, in bytes. A metre of 36 mm tape at 720 dpi in 24 bits
-// is 1021 x 28347 dots, 3064 x 28347 bytes = 83 MiB; the limit leaves room for three times that.
-constexpr qint64 kBmpMaxDecodedBytes = qint64(256) << 20;
-// Largest width or height in dots (about 37 m at 720 dpi): keeps every later product of a dimension
-// with a zoom factor inside 32 bits.
-constexpr int kBmpMaxDimension = 1 << 20;
 
 struct CBmpFree {
     void operator()(uchar *p) const { std::free(p); }

@@ -3,6 +3,7 @@
 
 #include "AgentLog.h"
 #include "JobFolder.h"
+#include "driverside/JobFileWriter.h"
 
 #include <QSocketNotifier>
 
@@ -140,7 +141,7 @@ bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
 
 bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
 {
-    if (m_bInPage) {
+    if (m_writer.IsOpen()) {
         why = QStringLiteral("PAGE while page %1 has %2 of %3 rows")
                   .arg(m_page.page)
                   .arg(m_writer.RowsDone())
@@ -161,7 +162,7 @@ bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
         why = QStringLiteral("page %1 where page %2 was due").arg(page.page).arg(m_nPagesDone + 1);
         return false;
     }
-    const QString path = m_strFolder + QStringLiteral("page_%1.bmp").arg(page.page, 5, 10, QLatin1Char('0'));
+    const QString path = JobPageFile(m_strFolder, kPageFileName, static_cast<int>(page.page));
     if (!m_writer.Begin(path, static_cast<int>(page.width), static_cast<int>(page.height),
                         static_cast<int>(page.bitsPerPixel), static_cast<int>(page.xDpi),
                         static_cast<int>(page.yDpi), &reason)) {
@@ -169,13 +170,12 @@ bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
         return true;
     }
     m_page = page;
-    m_bInPage = true;
     return true;
 }
 
 bool CAgentJob::OnRows(const QByteArray &payload, QString &why)
 {
-    if (!m_bInPage) {
+    if (!m_writer.IsOpen()) {
         why = QStringLiteral("ROWS outside a page");
         return false;
     }
@@ -200,7 +200,6 @@ void CAgentJob::PageComplete()
         Refuse(reason);
         return;
     }
-    m_bInPage = false;
     ++m_nPagesDone;
     AgentLog(QStringLiteral("%1: page %2 written (%3 x %4 dots, %5 bits, %6 x %7 dpi)")
                  .arg(Tag())
@@ -211,8 +210,7 @@ void CAgentJob::PageComplete()
                  .arg(m_page.xDpi)
                  .arg(m_page.yDpi));
     if (m_nPagesDone == 1) {
-        m_firstPage = m_page;
-        if (!StartPreview(&reason))
+        if (!StartPreview(m_page, &reason))
             Refuse(reason);
     } else {
         ReportPages(false);
@@ -226,7 +224,7 @@ bool CAgentJob::OnEnd(const QByteArray &payload, QString &why)
         why = QStringLiteral("a bad END message");
         return false;
     }
-    if (m_bInPage || count != m_nPagesDone) {
+    if (m_writer.IsOpen() || count != m_nPagesDone) {
         why = QStringLiteral("END of %1 pages after %2 complete pages").arg(count).arg(m_nPagesDone);
         return false;
     }
@@ -257,7 +255,6 @@ void CAgentJob::SendDecision(Decision decision)
 {
     m_stage = Stage::Decided;
     m_writer.Abandon(); // pages that still come are not shown any more
-    m_bInPage = false;
     const QString name = decision == PRINT    ? QStringLiteral("print")
                          : decision == CANCEL ? QStringLiteral("cancel")
                                               : QStringLiteral("none");
@@ -286,7 +283,6 @@ void CAgentJob::Withdraw()
 {
     m_stage = Stage::Decided;
     m_writer.Abandon();
-    m_bInPage = false;
     if (m_preview) {
         ClosePreview();
     } else {

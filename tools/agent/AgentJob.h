@@ -12,6 +12,9 @@
 
 class QSocketNotifier;
 
+// The pages' base name in a job's folder: page 1 is page_00001.bmp.
+inline const QString kPageFileName = QStringLiteral("page");
+
 // One job from a filter: its connection, its private folder with the page files and the job file, the
 // preview that shows it, and the decision that goes back.
 //
@@ -56,7 +59,7 @@ private:
     void CheckFinished();
 
     // The preview's side (AgentJobPreview.cpp).
-    bool StartPreview(QString *why);
+    bool StartPreview(const agentwire::PageInfo &firstPage, QString *why);
     void ReportPages(bool bDone);
     void OnPreviewReadable();
     void OnPreviewFrame(const DriverFrame &frame);
@@ -75,8 +78,6 @@ private:
     agentwire::JobInfo m_job;
     QString m_strFolder;        // with its trailing '/'; empty until made and after removal
     agentwire::PageInfo m_page; // the page being received
-    agentwire::PageInfo m_firstPage;
-    bool m_bInPage = false;
     quint32 m_nPagesDone = 0;
     CBmpWriter m_writer;
 

@@ -26,30 +26,30 @@ int Millimetres(quint32 micrometres, quint32 dots, quint32 dpi)
 
 } // namespace
 
-bool CAgentJob::StartPreview(QString *why)
+bool CAgentJob::StartPreview(const PageInfo &firstPage, QString *why)
 {
     // Raster rows run across the tape and the tape runs down the bitmap (orientation 1); the preview
     // takes one resolution for both directions, that of the dots across.
-    const int widthMm = Millimetres(m_firstPage.widthUm, m_firstPage.width, m_firstPage.xDpi);
-    const int lengthMm = Millimetres(m_firstPage.lengthUm, m_firstPage.height, m_firstPage.yDpi);
+    const int widthMm = Millimetres(firstPage.widthUm, firstPage.width, firstPage.xDpi);
+    const int lengthMm = Millimetres(firstPage.lengthUm, firstPage.height, firstPage.yDpi);
     JobFileKeys keys;
     keys.maxTapeWidthMm = widthMm;
     keys.maxTapeLengthMm = lengthMm;
     keys.filePath = m_strFolder;
-    keys.fileName = QStringLiteral("page");
+    keys.fileName = kPageFileName;
     keys.copies = static_cast<int>(qBound<quint32>(1, m_job.copies, INT_MAX));
     keys.tapeWidth = QStringLiteral("%1mm").arg(widthMm);
     keys.tapeLength = QStringLiteral("%1mm").arg(lengthMm);
     keys.docName = QString::fromUtf8(m_job.title);
     if (keys.docName.trimmed().isEmpty())
         keys.docName = QStringLiteral("Job %1").arg(m_job.jobId);
-    keys.dpi = static_cast<int>(m_firstPage.xDpi);
+    keys.dpi = static_cast<int>(firstPage.xDpi);
     keys.orientation = 1;
-    if (m_firstPage.xDpi != m_firstPage.yDpi)
+    if (firstPage.xDpi != firstPage.yDpi)
         AgentLog(QStringLiteral("%1: the raster's dots are not square (%2 x %3 dpi); shown at %2 dpi")
                      .arg(Tag())
-                     .arg(m_firstPage.xDpi)
-                     .arg(m_firstPage.yDpi));
+                     .arg(firstPage.xDpi)
+                     .arg(firstPage.yDpi));
 
     PreviewCommand command;
     command.program = m_strPreviewProgram;

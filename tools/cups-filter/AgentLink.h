@@ -34,7 +34,6 @@ public:
     // Waits for the decision; NONE when the agent goes away or speaks out of turn.
     quint32 WaitDecision();
 
-    int Fd() const { return m_fd; }
     void Close();
 
 private:

@@ -1,5 +1,7 @@
 #include "FilterJob.h"
 
+#include "cups/PreviewPpd.h"
+
 #include <cups/cups.h>
 #include <cups/ppd.h>
 
@@ -9,12 +11,9 @@
 
 #include <cstdlib>
 
-namespace {
-
-const char kFilterAttribute[] = "CorvaneFilter";
-const char kPolicyOption[] = "CorvaneWithoutSession";
-
-} // namespace
+// The names the preview PPD gives the printer's filter and the option for jobs without a preview.
+using previewppd::kFilterKeyword;
+using previewppd::kOptionKeyword;
 
 bool CFilterJob::ParseArguments(int argc, char **argv, QString *why)
 {
@@ -45,7 +44,7 @@ QByteArray CFilterJob::ResolveProgram(const QByteArray &filterValue, const QByte
     const QList<QByteArray> fields = filterValue.simplified().split(' ');
     if (fields.size() != 3 && fields.size() != 4) {
         *why = QStringLiteral("*%1 \"%2\" is not a filter line (type cost program)")
-                   .arg(QLatin1String(kFilterAttribute), QString::fromUtf8(filterValue));
+                   .arg(QLatin1String(kFilterKeyword), QString::fromUtf8(filterValue));
         return {};
     }
     const QByteArray program = fields.last();
@@ -53,7 +52,7 @@ QByteArray CFilterJob::ResolveProgram(const QByteArray &filterValue, const QByte
         return program;
     if (program.contains('/')) {
         *why = QStringLiteral("*%1 names \"%2\": a filter is a name in the filter folder or a full path")
-                   .arg(QLatin1String(kFilterAttribute), QString::fromUtf8(program));
+                   .arg(QLatin1String(kFilterKeyword), QString::fromUtf8(program));
         return {};
     }
     return serverBin + "/filter/" + program;
@@ -70,10 +69,10 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
         return false;
     }
     bool ok = true;
-    if (ppd_attr_t *attr = ppdFindAttr(ppd, kFilterAttribute, nullptr);
+    if (ppd_attr_t *attr = ppdFindAttr(ppd, kFilterKeyword, nullptr);
         attr == nullptr || attr->value == nullptr) {
         *why = QStringLiteral("the PPD has no *%1: it is not a preview queue's")
-                   .arg(QLatin1String(kFilterAttribute));
+                   .arg(QLatin1String(kFilterKeyword));
         ok = false;
     } else {
         const char *serverBin = std::getenv("CUPS_SERVERBIN");
@@ -87,9 +86,9 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
     // CorvaneWithoutSession-default=...) among the job's options too, so those are "the job's options".
     cups_option_t *options = nullptr;
     const int count = cupsParseOptions(m_options.constData(), 0, &options);
-    QByteArray choice = cupsGetOption(kPolicyOption, count, options);
+    QByteArray choice = cupsGetOption(kOptionKeyword, count, options);
     QByteArray queueChoice;
-    if (ppd_option_t *option = ppdFindOption(ppd, kPolicyOption))
+    if (ppd_option_t *option = ppdFindOption(ppd, kOptionKeyword))
         queueChoice = option->defchoice;
     const bool fromJob = !choice.isEmpty() && choice != queueChoice;
     if (!fromJob)
@@ -97,7 +96,7 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
     m_policySource =
         QStringLiteral("%1 %2=%3")
             .arg(fromJob ? QStringLiteral("the job's options say") : QStringLiteral("the queue's default is"),
-                 QLatin1String(kPolicyOption), QString::fromUtf8(choice));
+                 QLatin1String(kOptionKeyword), QString::fromUtf8(choice));
     cupsFreeOptions(count, options);
     ppdClose(ppd);
     if (choice.compare("Drop", Qt::CaseInsensitive) == 0) {
@@ -108,8 +107,8 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
             if (!choice.isEmpty())
                 notes->append(
                     QStringLiteral("%1=%2 is not a choice (Print or Drop); printing without preview")
-                        .arg(QLatin1String(kPolicyOption), QString::fromUtf8(choice)));
-            m_policySource = QStringLiteral("the default of %1").arg(QLatin1String(kPolicyOption));
+                        .arg(QLatin1String(kOptionKeyword), QString::fromUtf8(choice)));
+            m_policySource = QStringLiteral("the default of %1").arg(QLatin1String(kOptionKeyword));
         }
     }
     return ok;

@@ -44,8 +44,6 @@ public:
     bool DrainToEnd();
     // The spool file's descriptor, at its start, for the printer's filter; -1 after an error.
     int Rewound();
-    // Bytes spooled so far.
-    quint64 SpooledBytes() const { return m_spooled; }
 
     // The tee: read from the input, write the same bytes to the spool.
     ssize_t Read(unsigned char *buffer, size_t length);

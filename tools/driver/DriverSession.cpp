@@ -69,8 +69,12 @@ void CDriverSession::Loop()
 
 void CDriverSession::ReadFrames()
 {
+    // What came before the end is handled too.
     std::vector<CDriverChannel::Incoming> incoming;
-    while (m_channel->Read(incoming) && !incoming.empty()) {
+    for (bool bOpen = true; bOpen;) {
+        bOpen = m_channel->Read(incoming);
+        if (incoming.empty())
+            break;
         m_lastRead = Clock::now();
         for (const CDriverChannel::Incoming &in : incoming) {
             if (in.bFrame)
@@ -79,12 +83,6 @@ void CDriverSession::ReadFrames()
                 Say(QStringLiteral("<- packet of %1 bytes ignored").arg(in.nIgnored));
         }
         incoming.clear();
-    }
-    for (const CDriverChannel::Incoming &in : incoming) { // what came before the end
-        if (in.bFrame)
-            HandleFrame(in.frame);
-        else
-            Say(QStringLiteral("<- packet of %1 bytes ignored").arg(in.nIgnored));
     }
 }
 

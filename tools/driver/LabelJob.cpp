@@ -99,8 +99,7 @@ bool WriteLabelJob(const DriverOptions &options, const QString &dir, LabelJob &j
     job.dir = dir.endsWith(u'/') ? dir : dir + u'/';
     job.pageFiles.clear();
     for (int page = 1; page <= options.pages; ++page) {
-        const QString path =
-            job.dir + options.baseName + QStringLiteral("_%1.bmp").arg(page, 5, 10, QLatin1Char('0'));
+        const QString path = JobPageFile(job.dir, options.baseName, page);
         if (!RenderLabelPage(options, page).save(path, "BMP")) {
             error = QStringLiteral("cannot write ") + path;
             return false;

@@ -2,7 +2,7 @@
 #include "JobReport.h"
 #include "PageReport.h"
 
-#include "app/NativePath.h"
+#include "app/CommandLine.h"
 
 #include <QStringList>
 
@@ -34,9 +34,7 @@ bool IsOption(const QString &argument)
 int main(int argc, char **argv)
 {
     // File names as the bytes they are.
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(DecodeNativePath(argv[i]));
+    const QStringList args = DecodeArguments(argc, argv);
 
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::fputs(kUsage, stdout);
