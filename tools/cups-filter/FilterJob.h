@@ -1,6 +1,9 @@
 #pragma once
 
+#include "cups/PagePlacement.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +32,8 @@ public:
     char **Argv() const { return m_argv; }
     // The printer's filter program: a full path, or "-" when the printer takes the raster as it is.
     const QByteArray &PrinterFilter() const { return m_printerFilter; }
+    // The PPD's page sizes with their imageable areas.
+    const QList<PaperSize> &PaperSizes() const { return m_paperSizes; }
     WithoutSession Policy() const { return m_policy; }
     // Why the policy is what it is ("the job's option", "the queue's default").
     const QString &PolicySource() const { return m_policySource; }
@@ -49,4 +54,5 @@ private:
     QByteArray m_printerFilter;
     WithoutSession m_policy = WithoutSession::Print;
     QString m_policySource;
+    QList<PaperSize> m_paperSizes;
 };

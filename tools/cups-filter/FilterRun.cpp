@@ -68,6 +68,7 @@ int CFilterRun::Run(int argc, char **argv)
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    m_spool.SetPaperSizes(m_job.PaperSizes());
     if (!m_spool.OpenSpool(&why))
         return WithoutPreview(why, false);
     if (!m_spool.StartRaster(m_input, &why))
