@@ -176,8 +176,8 @@ void CMainFrame::resizeEvent(QResizeEvent *event)
 
 void CMainFrame::OnSize()
 {
-    // The bars and the view have been laid out already (Qt lays the children out before the frame
-    // sees the resize).
+    // The view has its new size already (Qt lays the children out before the frame sees the resize)
+    // and still shows the bars it had: the zoom reads that client, and its new total decides the bars.
     if (CChildView *view = GetActiveView())
         view->SetZoom(m_nZoom);
 }

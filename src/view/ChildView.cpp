@@ -15,8 +15,9 @@ using namespace ViewGeometry;
 
 CChildView::CChildView(QWidget *parent) : QAbstractScrollArea(parent)
 {
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The view decides which bars show (UpdateBars); the scroll area shows just those, at once.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The paint erases what the page leaves free itself and paints every pixel it is given.
     viewport()->setAutoFillBackground(false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -90,7 +91,7 @@ void CChildView::SetZoom(int nZoom)
     const QSize pageUnits = m_image.IsNull() ? QSize(100, 100)
                                              : PageUnits(QSize(m_image.GetWidth(), m_image.GetHeight()),
                                                          m_nLogUnitsPerInch, theApp.m_nDpi);
-    const QSize client = maximumViewportSize();
+    const QSize client = GetClientSize();
     const QSize available(std::max(client.width(), m_sizeLine.width()),
                           std::max(client.height(), m_sizeLine.height()));
     m_dScale = ZoomScale(nZoom, pageUnits, available, m_nLogUnitsPerInch, ScreenDpiX(), ScreenDpiY());
@@ -113,7 +114,7 @@ QSize CChildView::GetLabelExtent(const QSize &client) const
 
 void CChildView::UpdateScrollLayout()
 {
-    const QSize client = maximumViewportSize();
+    const QSize client = GetClientSize();
     const QSize extent = GetLabelExtent(client);
     const int tw = TapeUnits(theApp.m_nTapeWidthMm, m_nLogUnitsPerInch);
     const int tl = TapeUnits(theApp.m_nTapeLengthMm, m_nLogUnitsPerInch);

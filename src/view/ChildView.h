@@ -31,9 +31,9 @@ public:
     // the view empty and the tape length at 0 mm.
     void LoadPage(int nPage);
     // Gives the scrolling area its total size and puts both scroll positions back to the layout rule.
-    // The zoom's fit and the layout work on the view's whole area, before any bar takes its room: the
-    // result does not depend on the bars an earlier size or zoom left, and the bars then shown are
-    // those the new total needs (also one that the other bar makes needed).
+    // The zoom's fit and the layout read the client as it is when they start: the view's area less the
+    // bars shown at that moment. The new total then decides the bars (a bar also shows when the other
+    // bar takes the room that was just enough), and the paint works in the client they leave.
     void UpdateScrollLayout();
     // The scrolling area in logical units, for the client area as it is now (the bars shown taken off).
     QSize GetLabelExtent() const;
@@ -63,6 +63,8 @@ public:
     void GetDeviceScrollSizes(QSize &sizeTotal, QSize &sizePage, QSize &sizeLine) const;
     void CheckScrollBars(bool &bHasHorzBar, bool &bHasVertBar) const;
     QSize GetClientSize() const;
+    // The view's area inside its border, bars included: the client with no bar shown.
+    QSize GetViewArea() const;
     QPoint GetScrollPosition() const;
     bool OnScrollBy(const QSize &sizeScroll);
     // The screen's dots per inch, Sx and Sy.
@@ -92,8 +94,9 @@ private:
     // origin of the mapping into *pOrigin.
     QRect PageInView(const DrawMapping &mapping, double dDevicePixelRatio, QPoint *pOrigin) const;
     void OnDestroy();
-    // Shows the bars that the total size needs at the current window size and sets their ranges.
-    void UpdateBars();
+    // With bDecide, shows the bars that the total size needs in the view's area as it is now;
+    // otherwise keeps the bars shown. Either way sets the bars' ranges for the client left.
+    void UpdateBars(bool bDecide);
     // The scrolling area in logical units for a client area of `client` pixels.
     QSize GetLabelExtent(const QSize &client) const;
     // A click in a bar's trough (a page action, already applied by the bar with the visible length)
@@ -109,5 +112,6 @@ private:
     bool m_bVertBar = false;
     bool m_bInLayout = false; // positions set by the layout, not scrolled by the user
     bool m_bInBars = false;
+    bool m_bBarsPosted = false; // a decision of the bars for a new size is queued
     CPageReduction m_reduction;
 };

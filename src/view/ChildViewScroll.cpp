@@ -16,7 +16,7 @@ void CChildView::SetScrollSizes(const QSize &sizeTotal)
     m_sizeTotal = sizeTotal.expandedTo(QSize(0, 0));
     m_sizePage = QSize(m_sizeTotal.width() / 10, m_sizeTotal.height() / 10);
     m_sizeLine = QSize(m_sizePage.width() / 10, m_sizePage.height() / 10);
-    UpdateBars();
+    UpdateBars(true);
 }
 
 void CChildView::GetDeviceScrollSizes(QSize &sizeTotal, QSize &sizePage, QSize &sizeLine) const
@@ -32,9 +32,14 @@ void CChildView::CheckScrollBars(bool &bHasHorzBar, bool &bHasVertBar) const
     bHasVertBar = m_bVertBar;
 }
 
+QSize CChildView::GetViewArea() const
+{
+    return contentsRect().marginsRemoved(viewportMargins()).size().expandedTo(QSize(0, 0));
+}
+
 QSize CChildView::GetClientSize() const
 {
-    const QSize full = maximumViewportSize();
+    const QSize full = GetViewArea();
     const int w = full.width() - (m_bVertBar ? verticalScrollBar()->sizeHint().width() : 0);
     const int h = full.height() - (m_bHorzBar ? horizontalScrollBar()->sizeHint().height() : 0);
     return QSize(std::max(0, w), std::max(0, h));
@@ -45,20 +50,26 @@ QPoint CChildView::GetScrollPosition() const
     return QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
-// A bar's range is 0 .. total - client, so the bar shows exactly when it is needed (the scroll
-// area shows a bar whose range is not empty) and clamps every position to the range.
-void CChildView::UpdateBars()
+// A bar's range is 0 .. total - client, which clamps every position to the range. The scroll area
+// shows the bars the view decided, and lays out the viewport in the client they leave before this
+// returns (when the view is visible; a hidden view takes that layout when it is shown).
+void CChildView::UpdateBars(bool bDecide)
 {
     if (m_bInBars)
         return;
     m_bInBars = true;
+    const QSize full = GetViewArea();
+    const int nVertBar = verticalScrollBar()->sizeHint().width();
+    const int nHorzBar = horizontalScrollBar()->sizeHint().height();
     const ScrollBars bars =
-        ComputeScrollBars(m_sizeTotal, maximumViewportSize(), verticalScrollBar()->sizeHint().width(),
-                          horizontalScrollBar()->sizeHint().height());
+        bDecide ? ComputeScrollBars(m_sizeTotal, full, nVertBar, nHorzBar)
+                : ScrollBarRoom(m_sizeTotal, full, m_bHorzBar, m_bVertBar, nVertBar, nHorzBar);
     m_bHorzBar = bars.bHorz;
     m_bVertBar = bars.bVert;
     const bool wasInLayout = m_bInLayout;
     m_bInLayout = true;
+    setHorizontalScrollBarPolicy(m_bHorzBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(m_bVertBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     // Qt sizes the thumb by the bar's page step: the visible part against the whole. A click in the
     // trough moves by the view's own page step instead (OnBarAction).
     horizontalScrollBar()->setRange(0, bars.range.width());
@@ -80,9 +91,23 @@ void CChildView::OnBarAction(QScrollBar *bar, int nAction)
         bar->setSliderPosition(bar->value() - page);
 }
 
+// A new size keeps the bars shown for now: the frame's resize handler, which Qt calls after the
+// view has its new size, lays out in the client as it then is, and its new total decides the bars.
+// Once the resize has been handled, the bars are those the total needs in the new area, also when
+// nothing laid out again (a toolbar floated off or docked changes only the view's size).
 void CChildView::resizeEvent(QResizeEvent *)
 {
-    UpdateBars();
+    UpdateBars(false);
+    if (m_bBarsPosted)
+        return;
+    m_bBarsPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_bBarsPosted = false;
+            UpdateBars(true);
+        },
+        Qt::QueuedConnection);
 }
 
 bool CChildView::OnScrollBy(const QSize &sizeScroll)

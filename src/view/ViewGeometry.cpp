@@ -147,13 +147,21 @@ ScrollLayout ComputeScrollLayout(const QSize &extent, const QSize &label, const 
 
 ScrollBars ComputeScrollBars(const QSize &total, const QSize &full, int nVertBarWidth, int nHorzBarHeight)
 {
+    bool bHorz = total.width() > full.width();
+    bool bVert = total.height() > full.height();
+    if (bVert && !bHorz)
+        bHorz = total.width() > full.width() - nVertBarWidth;
+    if (bHorz && !bVert)
+        bVert = total.height() > full.height() - nHorzBarHeight;
+    return ScrollBarRoom(total, full, bHorz, bVert, nVertBarWidth, nHorzBarHeight);
+}
+
+ScrollBars ScrollBarRoom(const QSize &total, const QSize &full, bool bHorz, bool bVert, int nVertBarWidth,
+                         int nHorzBarHeight)
+{
     ScrollBars r;
-    r.bHorz = total.width() > full.width();
-    r.bVert = total.height() > full.height();
-    if (r.bVert && !r.bHorz)
-        r.bHorz = total.width() > full.width() - nVertBarWidth;
-    if (r.bHorz && !r.bVert)
-        r.bVert = total.height() > full.height() - nHorzBarHeight;
+    r.bHorz = bHorz;
+    r.bVert = bVert;
     r.client = QSize(std::max(0, full.width() - (r.bVert ? nVertBarWidth : 0)),
                      std::max(0, full.height() - (r.bHorz ? nHorzBarHeight : 0)));
     r.range =

@@ -73,6 +73,9 @@ struct ScrollBars {
     QSize range;  // scroll range maxima, total - client, at least 0
 };
 ScrollBars ComputeScrollBars(const QSize &total, const QSize &full, int nVertBarWidth, int nHorzBarHeight);
+// The client and the ranges for the bars given, whether the total needs them or not.
+ScrollBars ScrollBarRoom(const QSize &total, const QSize &full, bool bHorz, bool bVert, int nVertBarWidth,
+                         int nHorzBarHeight);
 
 // The window origin when painting: the scrolling area's centre on the axis across the tape; along
 // the tape the page centred, or m after the leading edge when the area is shorter than the page.

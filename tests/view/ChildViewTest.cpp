@@ -113,13 +113,20 @@ TEST_F(ChildViewTest, TapeDownTheScreen)
     EXPECT_EQ(box.width(), static_cast<int>(std::floor((ex / 2 + 170) * 96.0 / 360 + 0.5)) - left);
     EXPECT_EQ(box.top(), 91 - 29);
 
-    // Laid out again, the layout works on the view's whole area as before: the same bars, the same
-    // position, whatever bars the last layout left.
+    // Laid out again in the client the bars left, the area narrows with it: total (785, 559), and the
+    // horizontal bar goes; centred on that client's height the position is 279.47 - 243 = 36. The
+    // next layout reads the taller client: the centring position again, and the layouts settle.
+    view->UpdateScrollLayout();
+    QApplication::processEvents();
+    EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(view->verticalScrollBar()->isVisible());
+    EXPECT_EQ(view->viewport()->size(), QSize(client.width(), 500));
+    EXPECT_EQ(view->GetScrollPosition(), QPoint(0, 36));
     for (int again = 0; again < 2; ++again) {
         view->UpdateScrollLayout();
         QApplication::processEvents();
-        EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
-        EXPECT_EQ(view->viewport()->size(), client);
+        EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+        EXPECT_EQ(view->viewport()->size(), QSize(client.width(), 500));
         EXPECT_EQ(view->GetScrollPosition(), QPoint(0, 29));
     }
 }
