@@ -272,6 +272,32 @@ Result Make(const QByteArray &original, const QByteArray &wrappedQueue)
     return result;
 }
 
+QList<Filter> PrinterFilters(const QByteArray &ppd)
+{
+    QList<Filter> filters;
+    const ppdtext::Document document = ppdtext::Split(ppd);
+    for (const Statement &statement : document.statements) {
+        if (statement.keyword != kFilterKeyword)
+            continue;
+        // A destination is a MIME type (it has a slash), a cost is a number.
+        const QByteArray value = statement.value.simplified();
+        const qsizetype first = value.indexOf(' ');
+        const qsizetype second = first < 0 ? -1 : value.indexOf(' ', first + 1);
+        const int typeCount =
+            second > first && value.mid(first + 1, second - first - 1).contains('/') ? 2 : 1;
+        const std::optional<RasterFilter> parsed = ParseFilter(statement, typeCount);
+        if (!parsed)
+            continue;
+        Filter filter;
+        filter.source = parsed->types.first();
+        filter.destination = typeCount == 2 ? parsed->types.last() : QByteArray();
+        filter.cost = parsed->cost.toInt();
+        filter.program = parsed->program;
+        filters.append(filter);
+    }
+    return filters;
+}
+
 QByteArray Attribute(const QByteArray &ppd, const char *keyword)
 {
     const ppdtext::Document document = ppdtext::Split(ppd);

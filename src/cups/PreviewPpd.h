@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // A preview PPD: a raster printer's PPD in which corvane-cups stands in for the printer's raster filter.
@@ -28,6 +29,19 @@ struct Result {
 
 // wrappedQueue, when not empty, goes into *CorvaneWraps.
 Result Make(const QByteArray &original, const QByteArray &wrappedQueue = QByteArray());
+
+// A printer's filter line as *CorvaneFilter keeps it: "source destination cost program" (from a
+// *cupsFilter2) or "source cost program" (from a *cupsFilter).
+struct Filter {
+    QByteArray source;      // the MIME type the program reads
+    QByteArray destination; // the MIME type it writes; empty for the three-field form
+    int cost = 0;
+    QByteArray program; // a name in CUPS's filter folder, a full path, or "-": the data goes to the device
+};
+
+// Every *CorvaneFilter of a preview PPD, in the PPD's order. Values that are not of either form are left
+// out.
+QList<Filter> PrinterFilters(const QByteArray &ppd);
 
 // The value of the first *keyword statement of a PPD text (quotes removed), or a null array when there is
 // none.

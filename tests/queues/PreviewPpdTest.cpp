@@ -279,4 +279,35 @@ TEST(PreviewPpd, Refusals)
     EXPECT_TRUE(previewppd::Make(ppd + raster, "a\"b").refusal.contains(QStringLiteral("quote")));
 }
 
+TEST(PreviewPpd, PrinterFilters)
+{
+    const QByteArray ppd = "*PPD-Adobe: \"4.3\"\r\n"
+                           "*CorvaneFilter: \"application/vnd.cups-raster 50 rastertolabel\"\r\n"
+                           "*cupsFilter: \"application/vnd.cups-pdf 0 corvane-cups\"\r\n"
+                           "*CorvaneFilter: \"application/vnd.cups-pdf  0 foomatic-rip\"\r\n"
+                           "*CorvaneFilter: \"image/pwg-raster image/pwg-raster 100 -\"\r\n"
+                           "*CorvaneFilter: \"application/pdf application/x-p 10 /opt/p/bin/to p\"\r\n"
+                           "*CorvaneFilter: \"application/pdf ten p\"\r\n"
+                           "*CorvaneFilter: \"application/pdf 10\"\r\n";
+    const QList<previewppd::Filter> filters = previewppd::PrinterFilters(ppd);
+    const struct {
+        QByteArray source, destination;
+        int cost;
+        QByteArray program;
+    } expected[] = {
+        {"application/vnd.cups-raster", "", 50, "rastertolabel"},
+        {"application/vnd.cups-pdf", "", 0, "foomatic-rip"},
+        {"image/pwg-raster", "image/pwg-raster", 100, "-"},
+        {"application/pdf", "application/x-p", 10, "/opt/p/bin/to p"},
+    };
+    ASSERT_EQ(filters.size(), std::size(expected));
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        EXPECT_EQ(filters[i].source, expected[i].source) << i;
+        EXPECT_EQ(filters[i].destination, expected[i].destination) << i;
+        EXPECT_EQ(filters[i].cost, expected[i].cost) << i;
+        EXPECT_EQ(filters[i].program, expected[i].program) << i;
+    }
+    EXPECT_TRUE(previewppd::PrinterFilters("*PPD-Adobe: \"4.3\"\n").isEmpty());
+}
+
 } // namespace
