@@ -19,8 +19,8 @@ packages=(
 )
 # CUPS without its recommends (which pull in avahi): the scheduler and clients for the private cupsd of
 # the tests, the PPD compiler and tester, the sample label filters, the CUPS API and raster headers,
-# the rasterizers and the PDF and PostScript tools of the print chain, and a label-printer driver
-# Debian ships (printer-driver-dymo) whose raster holds only the printable area.
+# the rasterizers and the PDF and PostScript tools of the print chain, and the label and tape printer
+# drivers (PPDs and raster filters) the preview queues are tested with.
 cups_packages=(cups cups-daemon cups-client cups-ppdc libcups2-dev libcupsimage2-dev cups-filters
   poppler-utils ghostscript printer-driver-dymo)
 

@@ -230,11 +230,11 @@ QString CPrivateCups::LabelPdf(int pages) const
     return pdf;
 }
 
-QByteArray CPrivateCups::PrintDirect(const QString &file) const
+QByteArray CPrivateCups::PrintDirect(const QString &file, const QString &queue) const
 {
-    ClearOutput(QStringLiteral("direct"));
-    const int job = Submit(QStringLiteral("direct"), file);
+    ClearOutput(queue);
+    const int job = Submit(queue, file);
     if (job == 0 || WaitForJobEnd(job) != QStringLiteral("completed"))
         return {};
-    return Output(QStringLiteral("direct"));
+    return Output(queue);
 }

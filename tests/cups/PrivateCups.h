@@ -35,8 +35,9 @@ public:
     QString ErrorLog() const;
     // A PDF of pages pages on the sample label's page size (made once by ghostscript); empty on failure.
     QString LabelPdf(int pages) const;
-    // What the direct queue prints of file (the reference for the preview queue); empty on failure.
-    QByteArray PrintDirect(const QString &file) const;
+    // What the direct queue (or another queue to a file: device in out/) prints of file: the reference
+    // for the preview queue; empty on failure.
+    QByteArray PrintDirect(const QString &file, const QString &queue = QStringLiteral("direct")) const;
     // Files in the scheduler's temporary folder (where filters spool), by name.
     QStringList TempFiles() const;
 

@@ -9,6 +9,9 @@
 // read its PPD; this file is the only user.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
+#include <QFile>
+
+#include <algorithm>
 #include <cstdlib>
 
 // The names the preview PPD gives the printer's filter and the option for jobs without a preview.
@@ -38,19 +41,11 @@ bool CFilterJob::ParseArguments(int argc, char **argv, QString *why)
     return true;
 }
 
-QByteArray CFilterJob::ResolveProgram(const QByteArray &filterValue, const QByteArray &serverBin,
-                                      QString *why)
+QByteArray CFilterJob::ResolveProgram(const QByteArray &program, const QByteArray &serverBin, QString *why)
 {
-    const QList<QByteArray> fields = filterValue.simplified().split(' ');
-    if (fields.size() != 3 && fields.size() != 4) {
-        *why = QStringLiteral("*%1 \"%2\" is not a filter line (type cost program)")
-                   .arg(QLatin1String(kFilterKeyword), QString::fromUtf8(filterValue));
-        return {};
-    }
-    const QByteArray program = fields.last();
     if (program == "-" || program.startsWith('/'))
         return program;
-    if (program.contains('/')) {
+    if (program.contains('/') || program.contains(' ') || program.isEmpty()) {
         *why = QStringLiteral("*%1 names \"%2\": a filter is a name in the filter folder or a full path")
                    .arg(QLatin1String(kFilterKeyword), QString::fromUtf8(program));
         return {};
@@ -68,16 +63,26 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
                    : QStringLiteral("the PPD file %1 cannot be read").arg(QString::fromLocal8Bit(ppdPath));
         return false;
     }
+    // The printer's filter for CUPS raster, the input of this road.
+    QFile file(QFile::decodeName(ppdPath));
+    const QList<previewppd::Filter> filters = file.open(QIODevice::ReadOnly)
+                                                  ? previewppd::PrinterFilters(file.readAll())
+                                                  : QList<previewppd::Filter>();
+    const auto raster = std::find_if(filters.begin(), filters.end(), [](const previewppd::Filter &filter) {
+        return filter.source == previewppd::kRasterType;
+    });
     bool ok = true;
-    if (ppd_attr_t *attr = ppdFindAttr(ppd, kFilterKeyword, nullptr);
-        attr == nullptr || attr->value == nullptr) {
-        *why = QStringLiteral("the PPD has no *%1: it is not a preview queue's")
-                   .arg(QLatin1String(kFilterKeyword));
+    if (raster == filters.end()) {
+        *why = filters.isEmpty()
+                   ? QStringLiteral("the PPD has no *%1: it is not a preview queue's")
+                         .arg(QLatin1String(kFilterKeyword))
+                   : QStringLiteral("the PPD has no *%1 for %2")
+                         .arg(QLatin1String(kFilterKeyword), QLatin1String(previewppd::kRasterType));
         ok = false;
     } else {
         const char *serverBin = std::getenv("CUPS_SERVERBIN");
         m_printerFilter = ResolveProgram(
-            attr->value, serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups", why);
+            raster->program, serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups", why);
         ok = !m_printerFilter.isEmpty();
     }
 

@@ -19,7 +19,7 @@ public:
     // False with the reason when the command line is not a filter's.
     bool ParseArguments(int argc, char **argv, QString *why);
     // Reads the PPD and the job's options. False with the reason when the queue is not a preview
-    // queue (no *CorvaneFilter naming a program). Notes that are no failure go to notes.
+    // queue (no *CorvaneFilter for CUPS raster naming a program). Notes that are no failure go to notes.
     bool ReadQueue(QStringList *notes, QString *why);
 
     quint32 JobId() const { return m_jobId; }
@@ -38,10 +38,9 @@ public:
     // Why the policy is what it is ("the job's option", "the queue's default").
     const QString &PolicySource() const { return m_policySource; }
 
-    // The program of a *cupsFilter or *cupsFilter2 value, resolved in serverBin/filter unless it is a
-    // full path; empty with the reason for a value that names none or a relative path with folders.
-    static QByteArray ResolveProgram(const QByteArray &filterValue, const QByteArray &serverBin,
-                                     QString *why);
+    // A filter line's program resolved in serverBin/filter unless it is a full path or "-"; empty with
+    // the reason for a relative path with folders or a name with blanks.
+    static QByteArray ResolveProgram(const QByteArray &program, const QByteArray &serverBin, QString *why);
 
 private:
     quint32 m_jobId = 0;
