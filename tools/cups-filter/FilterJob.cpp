@@ -71,7 +71,7 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
     bool ok = true;
     if (ppd_attr_t *attr = ppdFindAttr(ppd, kFilterKeyword, nullptr);
         attr == nullptr || attr->value == nullptr) {
-        *why = QStringLiteral("the PPD has no *%1: it is not a preview queue's")
+        *why = QStringLiteral("the PPD has no *%1: it is not the PPD of a preview queue")
                    .arg(QLatin1String(kFilterKeyword));
         ok = false;
     } else {
@@ -93,10 +93,10 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
     const bool fromJob = !choice.isEmpty() && choice != queueChoice;
     if (!fromJob)
         choice = queueChoice;
-    m_policySource =
-        QStringLiteral("%1 %2=%3")
-            .arg(fromJob ? QStringLiteral("the job's options say") : QStringLiteral("the queue's default is"),
-                 QLatin1String(kOptionKeyword), QString::fromUtf8(choice));
+    m_policySource = QStringLiteral("%1 %2=%3")
+                         .arg(fromJob ? QStringLiteral("the options of the job say")
+                                      : QStringLiteral("the default of the queue is"),
+                              QLatin1String(kOptionKeyword), QString::fromUtf8(choice));
     cupsFreeOptions(count, options);
     ppdClose(ppd);
     if (choice.compare("Drop", Qt::CaseInsensitive) == 0) {
