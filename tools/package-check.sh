@@ -176,6 +176,7 @@ stage_done "printing through the installed preview"
 removal=""
 if grep -qE '^corvane-queue\|' "$manifest"; then
   removal=$(mktemp -d /tmp/corvane-package-removal-XXXXXX)
+  chmod 0755 "$removal" # the scheduler runs the printer's filters as lp
   (
     set -e
     bash tools/private-cupsd.sh start "$removal/cupsd" >/dev/null
@@ -202,12 +203,12 @@ if [ -n "$removal" ]; then
   [[ "$out" == *"removed preview queue label-preview; its 2 waiting job(s) moved to label"* ]] \
     || fail "the removal does not say it moved the preview queue's jobs: $out"
   ! lpstat -v label-preview >/dev/null 2>&1 || fail "the removal left the preview queue label-preview"
-  for _ in $(seq 1 300); do
+  for _ in $(seq 1 120); do
     [ "$(lpstat -W completed -o label 2>/dev/null | wc -l)" -eq 2 ] && break
-    sleep 0.1
+    sleep 1
   done
   [ "$(lpstat -W completed -o label 2>/dev/null | wc -l)" -eq 2 ] \
-    || fail "the moved jobs did not print on label: $(lpstat -W all -o 2>&1)"
+    || fail "the moved jobs did not print on label: $(lpstat -l -p label; lpstat -W all -l -o 2>&1)"
   [ -s "$removal/cupsd/out/label.prn" ] || fail "nothing reached label's device"
   unset CUPS_SERVER
   bash tools/private-cupsd.sh stop "$removal/cupsd" || true
