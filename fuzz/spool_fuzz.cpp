@@ -19,7 +19,7 @@ void Check(bool holds)
 }
 
 // Pages larger than this are skipped unread: decompressing huge pages only costs time.
-constexpr quint64 kMaxFuzzPageBytes = 4 << 20;
+constexpr quint64 kMaxFuzzPageBytes = 256 << 10;
 
 } // namespace
 
