@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package, checked the way a user meets it: build the .deb from build/ with CPack, lint it
 # (lintian errors fail), install it with apt-get, find every file where it belongs, run the installed
-# programs, then purge it and make sure nothing of it is left.
+# programs, then purge it (a preview queue's waiting jobs move to its printer) and make sure nothing of it
+# is left.
 #
 #   bash tools/package-check.sh [BUILD_DIR]      (default: build)
 #
@@ -119,10 +120,13 @@ stage_done "installed files"
 # --- The installed programs run ---------------------------------------------------------------------
 while IFS='|' read -r target kind flags path; do
   [ -n "$target" ] && [ "$kind" = bin ] && [[ ",$flags," != *,nohelp,* ]] || continue
-  if ! out=$(cd / && timeout 30 "$target" --help </dev/null 2>&1); then
+  # As root outside a session, as an administrator meets it: no runtime folder.
+  if ! out=$(cd / && env -u XDG_RUNTIME_DIR timeout 30 "$target" --help </dev/null 2>&1); then
     fail "$target --help failed: $out"
   elif [[ "$out" != *"$target"* ]]; then
     fail "$target --help does not name the program: $out"
+  elif [[ "$out" == *XDG_RUNTIME_DIR* ]]; then
+    fail "$target --help prints a warning of the toolkit: $out"
   fi
 done <"$manifest"
 # The installed driver starts the installed preview next to it on the offscreen platform and asks it to
@@ -166,8 +170,50 @@ if grep -qE '^corvane-queue\|' "$manifest"; then
 fi
 stage_done "printing through the installed preview"
 
-# --- Purge: nothing of the package may be left ---------------------------------------------------
-purge
+# --- Purge: the preview queues go, nothing of the package is left ---------------------------------
+# A preview queue with two waiting jobs in a private scheduler: the removal moves them to the printer
+# the queue stands in front of (which prints them), removes the queue and says so.
+removal=""
+if grep -qE '^corvane-queue\|' "$manifest"; then
+  removal=$(mktemp -d /tmp/corvane-package-removal-XXXXXX)
+  chmod 0755 "$removal" # the scheduler runs the printer's filters as lp
+  (
+    set -e
+    bash tools/private-cupsd.sh start "$removal/cupsd" >/dev/null
+    export CUPS_SERVER=$removal/cupsd/cups.sock
+    mkdir -p "$removal/ppd" && ppdc -d "$removal/ppd" /usr/share/cups/drv/sample.drv 2>/dev/null
+    lpadmin -p label -E -v "file://$removal/cupsd/out/label.prn" -P "$removal/ppd/dymo.ppd" 2>/dev/null
+    cd /
+    corvane-queue add label >/dev/null
+    cupsdisable label-preview
+    gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -dDEVICEWIDTHPOINTS=81 -dDEVICEHEIGHTPOINTS=252 \
+      -o "$removal/label.pdf" -c '/Helvetica findfont 20 scalefont setfont 8 120 moveto (Label) show showpage'
+    lp -d label-preview "$removal/label.pdf" >/dev/null
+    lp -d label-preview "$removal/label.pdf" >/dev/null
+    [ "$(lpstat -o label-preview | wc -l)" -eq 2 ]
+  ) || fail "a preview queue with waiting jobs in a private scheduler"
+fi
+if [ -n "$removal" ]; then
+  out=$(CUPS_SERVER=$removal/cupsd/cups.sock purge 2>&1) || fail "the purge failed: $out"
+else
+  out=$(purge 2>&1) || fail "the purge failed: $out"
+fi
+if [ -n "$removal" ]; then
+  export CUPS_SERVER=$removal/cupsd/cups.sock
+  [[ "$out" == *"removed preview queue label-preview; its 2 waiting job(s) moved to label"* ]] \
+    || fail "the removal does not say it moved the preview queue's jobs: $out"
+  ! lpstat -v label-preview >/dev/null 2>&1 || fail "the removal left the preview queue label-preview"
+  for _ in $(seq 1 120); do
+    [ "$(lpstat -W completed -o label 2>/dev/null | wc -l)" -eq 2 ] && break
+    sleep 1
+  done
+  [ "$(lpstat -W completed -o label 2>/dev/null | wc -l)" -eq 2 ] \
+    || fail "the moved jobs did not print on label: $(lpstat -l -p label; lpstat -W all -l -o 2>&1)"
+  [ -s "$removal/cupsd/out/label.prn" ] || fail "nothing reached label's device"
+  unset CUPS_SERVER
+  bash tools/private-cupsd.sh stop "$removal/cupsd" || true
+  rm -rf "$removal"
+fi
 [ "$(installed_state)" = "not-installed" ] || [ -z "$(installed_state)" ] \
   || fail "$package is still known to dpkg after the purge: $(installed_state)"
 for path in "${listed[@]}"; do

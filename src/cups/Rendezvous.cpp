@@ -44,19 +44,21 @@ QByteArray AgentSocketName(uid_t uid)
 Verdict JudgeAgent(uid_t agentUid, uid_t jobUid)
 {
     if (agentUid == static_cast<uid_t>(-1))
-        return {false, QStringLiteral("the listener's credentials cannot be read")};
+        return {false, QStringLiteral("the credentials of the listener cannot be read")};
     if (agentUid != jobUid)
-        return {false, QStringLiteral(
-                           "the listener on the agent's name runs as uid %1, not as the job's user (uid %2)")
-                           .arg(agentUid)
-                           .arg(jobUid)};
+        return {
+            false,
+            QStringLiteral(
+                "the listener on the name of the agent runs as uid %1, not as the user of the job (uid %2)")
+                .arg(agentUid)
+                .arg(jobUid)};
     return {true, {}};
 }
 
 Verdict JudgeFilter(uid_t peerUid, uid_t filterUserUid)
 {
     if (peerUid == static_cast<uid_t>(-1))
-        return {false, QStringLiteral("the peer's credentials cannot be read")};
+        return {false, QStringLiteral("the credentials of the peer cannot be read")};
     if (peerUid == 0 || (filterUserUid != static_cast<uid_t>(-1) && peerUid == filterUserUid))
         return {true, {}};
     return {false, QStringLiteral("uid %1 is neither root nor the print filter user").arg(peerUid)};

@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                  true, ""},
         WireCase{"AgentOfAnotherUser",
                  [](QString *w) { return Verdict(rendezvous::JudgeAgent(1001, 1000), w); }, false,
-                 "uid 1001, not as the job's user (uid 1000)"},
+                 "uid 1001, not as the user of the job (uid 1000)"},
         WireCase{"AgentRootForAUser", [](QString *w) { return Verdict(rendezvous::JudgeAgent(0, 1000), w); },
                  false, "uid 0"},
         WireCase{"AgentUnknown", [](QString *w) { return Verdict(rendezvous::JudgeAgent(kNone, 1000), w); },

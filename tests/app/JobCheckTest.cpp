@@ -93,6 +93,7 @@ TEST(JobCheck, UsageOnHelpAndOnWrongArguments)
         const CJobCheckRun help = JobCheck({asked});
         EXPECT_EQ(help.nExit, 0) << qPrintable(asked);
         EXPECT_TRUE(help.out.startsWith("usage: corvane-jobcheck")) << qPrintable(asked);
+        EXPECT_TRUE(help.out.contains("\nReads a preview job file")) << qPrintable(asked);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <QProcess>
 #include <QRect>
+#include <QThread>
 
 #include <csignal>
 #include <poll.h>
@@ -60,21 +61,22 @@ TEST_P(CupsPolicyTest, WithoutAgent)
         << status.toStdString();
     EXPECT_TRUE(status.contains(QLatin1String(c.because))) << status.toStdString();
     EXPECT_FALSE(LogLines(QStringLiteral("without preview")).isEmpty()) << "nothing in the error log";
+    // The scheduler's log escapes quotes: the messages do without them.
+    EXPECT_FALSE(LogLines(QStringLiteral("without preview")).contains(QLatin1Char('\\')));
     ExpectQueueReady();
 }
 
-INSTANTIATE_TEST_SUITE_P(Policies, CupsPolicyTest,
-                         ::testing::Values(PolicyCase{"QueueDefaultPrint", nullptr, nullptr, true,
-                                                      "the queue's default is CorvaneWithoutSession=Print"},
-                                           PolicyCase{"JobDrop", nullptr, "Drop", false,
-                                                      "the job's options say CorvaneWithoutSession=Drop"},
-                                           PolicyCase{"QueueDropJobPrint", "Drop", "Print", true,
-                                                      "the job's options say CorvaneWithoutSession=Print"},
-                                           PolicyCase{"QueueDrop", "Drop", nullptr, false,
-                                                      "the queue's default is CorvaneWithoutSession=Drop"}),
-                         [](const ::testing::TestParamInfo<PolicyCase> &param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Policies, CupsPolicyTest,
+    ::testing::Values(PolicyCase{"QueueDefaultPrint", nullptr, nullptr, true,
+                                 "the default of the queue is CorvaneWithoutSession=Print"},
+                      PolicyCase{"JobDrop", nullptr, "Drop", false,
+                                 "the options of the job say CorvaneWithoutSession=Drop"},
+                      PolicyCase{"QueueDropJobPrint", "Drop", "Print", true,
+                                 "the options of the job say CorvaneWithoutSession=Print"},
+                      PolicyCase{"QueueDrop", "Drop", nullptr, false,
+                                 "the default of the queue is CorvaneWithoutSession=Drop"}),
+    [](const ::testing::TestParamInfo<PolicyCase> &param) { return std::string(param.param.name); });
 
 // The agent decides: every page arrives whole before the decision; Print gives the direct queue's
 // bytes; Cancel and an ended preview print nothing and say so; a refusal falls back on the policy.
@@ -141,14 +143,24 @@ INSTANTIATE_TEST_SUITE_P(
                                    "Printed without preview: the preview agent refused the job"}),
     [](const ::testing::TestParamInfo<DecisionCase> &param) { return std::string(param.param.name); });
 
-// `cancel` while the preview is open: the filter closes the connection (the agent closes the
-// preview), nothing is printed, nothing is left.
+// `cancel` while the preview is open: the queue and the job say whose preview it is; the filter closes the
+// connection (the agent closes the preview), nothing is printed, nothing is left.
 TEST_F(CupsFilterTest, CancelWhilePreviewOpen)
 {
     const CPrivateCups &cups = CPrivateCups::Instance();
     CFakeAgent agent(CFakeAgent::Answer::Hold);
     m_job = cups.Submit(QStringLiteral("preview"), s_pdf);
     ASSERT_TRUE(agent.WaitFor([](const CFakeAgent::Seen &s) { return s.endCount >= 0; }));
+    // While it is open, the queue and the job say whose preview holds them.
+    const QString waiting = QStringLiteral("Job %1 is open in the preview of root;").arg(m_job);
+    QString queueState, jobStatus;
+    for (int i = 0; i < 100 && !(queueState.contains(waiting) && jobStatus.contains(waiting)); ++i) {
+        QThread::msleep(50);
+        queueState = cups.QueueState(QStringLiteral("preview"));
+        jobStatus = cups.JobStatus(m_job);
+    }
+    EXPECT_TRUE(queueState.contains(waiting)) << queueState.toStdString();
+    EXPECT_TRUE(jobStatus.contains(waiting)) << jobStatus.toStdString();
     EXPECT_EQ(cups.Client(QStringLiteral("cancel"), {QString::number(m_job)}), 0);
     EXPECT_TRUE(agent.WaitFor([](const CFakeAgent::Seen &s) { return s.closedByFilter; }, 10000));
     EXPECT_EQ(cups.WaitForJobEnd(m_job), QStringLiteral("canceled"));
@@ -188,8 +200,8 @@ TEST_F(CupsFilterTest, SquatterOfAnotherUidRefused)
     ::waitpid(squatter, nullptr, 0);
     EXPECT_TRUE(CPrivateCups::Instance().Output(QStringLiteral("preview")) == s_direct);
     const QString status = CPrivateCups::Instance().JobStatus(m_job);
-    EXPECT_TRUE(
-        status.contains(QStringLiteral("runs as uid %1, not as the job's user (uid 0)").arg(nobody->pw_uid)))
+    EXPECT_TRUE(status.contains(
+        QStringLiteral("runs as uid %1, not as the user of the job (uid 0)").arg(nobody->pw_uid)))
         << status.toStdString();
     ExpectQueueReady();
 }

@@ -97,18 +97,20 @@ INSTANTIATE_TEST_SUITE_P(
     Raster, CupsRasterTest,
     ::testing::Values(
         RasterCase{"Truncated", nullptr, 300,
-                   "The job's raster is damaged, nothing was printed: page 1 ends after"},
+                   "The raster of the job is damaged, nothing was printed: page 1 ends after"},
         RasterCase{"Wide",
                    [](cups_page_header2_t &h) {
                        h.cupsWidth = 1u << 21;
                        h.cupsHeight = 2;
                    },
-                   0, "The job's raster is damaged, nothing was printed: page 1: 2097152 x 2 dots"},
-        RasterCase{"NoResolution", [](cups_page_header2_t &h) { h.HWResolution[0] = 0; }, -1,
-                   "The job's raster is damaged, nothing was printed: page 1: a resolution of 0 x 300 dpi"},
-        RasterCase{"NotRaster", [](cups_page_header2_t &h) { h.cupsWidth = 0; }, -2,
-                   "The job's raster is damaged, nothing was printed: the input does not start as CUPS or "
-                   "PWG raster"},
+                   0, "The raster of the job is damaged, nothing was printed: page 1: 2097152 x 2 dots"},
+        RasterCase{
+            "NoResolution", [](cups_page_header2_t &h) { h.HWResolution[0] = 0; }, -1,
+            "The raster of the job is damaged, nothing was printed: page 1: a resolution of 0 x 300 dpi"},
+        RasterCase{
+            "NotRaster", [](cups_page_header2_t &h) { h.cupsWidth = 0; }, -2,
+            "The raster of the job is damaged, nothing was printed: the input does not start as CUPS or "
+            "PWG raster"},
         RasterCase{"CIELab",
                    [](cups_page_header2_t &h) {
                        h.cupsColorSpace = CUPS_CSPACE_CIELab;

@@ -10,6 +10,8 @@
 #include <QThread>
 
 #include <cups/cups.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -73,6 +75,8 @@ CPrivateCups::~CPrivateCups()
 // The folder lies in the build tree: cupsd runs filters as lp, which must reach it.
 void CPrivateCups::Start()
 {
+    m_privateMounts =
+        ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     m_dir = QStringLiteral(CORVANE_BINARY_DIR "/tests/cups/cupsd-%1").arg(::getpid());
     QDir(m_dir).removeRecursively();
     QString output;

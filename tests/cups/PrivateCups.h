@@ -19,6 +19,9 @@ public:
     const QString &Broken() const { return m_broken; }
 
     const QString &Dir() const { return m_dir; }
+    // True when the scheduler runs in a mount namespace of this test program's own, where a test may
+    // mount a small TempDir (Dir()/spool/tmp) without touching the machine.
+    bool PrivateMounts() const { return m_privateMounts; }
     // Runs a CUPS client program (lp, lpstat, lpadmin, cancel) against the scheduler; its exit code.
     int Client(const QString &program, const QStringList &arguments, QString *output = nullptr) const;
     // Submits a file; the job id, 0 on failure.
@@ -53,4 +56,5 @@ private:
     QString m_broken;
     QString m_dir;
     bool m_started = false;
+    bool m_privateMounts = false;
 };

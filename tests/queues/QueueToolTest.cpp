@@ -201,7 +201,9 @@ TEST_F(QueueTool, AddListRemoveAndRefusals)
     run = Queue(W("list"), false, Path("nothing.sock"));
     EXPECT_EQ(run.exit, 1);
     EXPECT_TRUE(run.err.startsWith("corvane-queue: CUPS is not running")) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("systemctl start cups or service cups start")) << run.err.constData();
     EXPECT_EQ(Queue(W("add")).exit, 2);
+    EXPECT_EQ(Queue(W("-h")).exit, 0);
 
     for (const char *name : {"direct-preview", "second", "ps-preview"}) {
         run = Queue({QStringLiteral("remove"), QString::fromLatin1(name)});

@@ -27,7 +27,7 @@ CAgentLink::Offer CAgentLink::OfferJob(const QByteArray &user, const JobInfo &jo
 {
     const passwd *entry = ::getpwnam(user.constData());
     if (entry == nullptr) {
-        *why = QStringLiteral("the job's user \"%1\" is not known on this computer")
+        *why = QStringLiteral("the user \"%1\" of the job is not known on this computer")
                    .arg(QString::fromUtf8(user));
         return Offer::NoAgent;
     }
@@ -41,7 +41,7 @@ CAgentLink::Offer CAgentLink::OfferJob(const QByteArray &user, const JobInfo &jo
     const rendezvous::Verdict verdict = rendezvous::JudgeAgent(rendezvous::PeerUid(m_fd), jobUid);
     if (!verdict.allowed) {
         Close();
-        *why = QStringLiteral("refused the listener on the preview agent's name of %1: %2")
+        *why = QStringLiteral("refused the listener on the name of the preview agent of %1: %2")
                    .arg(QString::fromUtf8(user), verdict.reason);
         return Offer::NoAgent;
     }

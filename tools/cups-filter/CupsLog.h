@@ -7,7 +7,8 @@
 //   ERROR:   logged as an error; stays as the printer's state message after the job
 //   WARNING: logged as a warning; stays as the job's state message (job-printer-state-message) after
 //            the job, so `lpstat -l` and the web pages show why nothing or something was printed
-//   INFO:    the printer's state message while the job runs; in the log at debug level
+//   INFO:    the printer's state message and the job's status while the job runs; in the log at debug
+//            level
 //   DEBUG:   only in a debug log
 // and on the exit status: 0 ends the job as completed; any other status stops the job ("Job stopped
 // due to filter errors"), which a user's cancel, a missing session or bad input must never cause.

@@ -74,7 +74,7 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
     bool ok = true;
     if (raster == filters.end()) {
         *why = filters.isEmpty()
-                   ? QStringLiteral("the PPD has no *%1: it is not a preview queue's")
+                   ? QStringLiteral("the PPD has no *%1: it is not the PPD of a preview queue")
                          .arg(QLatin1String(kFilterKeyword))
                    : QStringLiteral("the PPD has no *%1 for %2")
                          .arg(QLatin1String(kFilterKeyword), QLatin1String(previewppd::kRasterType));
@@ -98,10 +98,10 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
     const bool fromJob = !choice.isEmpty() && choice != queueChoice;
     if (!fromJob)
         choice = queueChoice;
-    m_policySource =
-        QStringLiteral("%1 %2=%3")
-            .arg(fromJob ? QStringLiteral("the job's options say") : QStringLiteral("the queue's default is"),
-                 QLatin1String(kOptionKeyword), QString::fromUtf8(choice));
+    m_policySource = QStringLiteral("%1 %2=%3")
+                         .arg(fromJob ? QStringLiteral("the options of the job say")
+                                      : QStringLiteral("the default of the queue is"),
+                              QLatin1String(kOptionKeyword), QString::fromUtf8(choice));
     cupsFreeOptions(count, options);
     for (int i = 0; i < ppd->num_sizes; ++i) {
         const ppd_size_t &s = ppd->sizes[i];

@@ -57,7 +57,7 @@ int CFilterRun::Run(int argc, char **argv)
         m_input = ::open(m_job.File().constData(), O_RDONLY | O_CLOEXEC);
         if (m_input < 0) {
             cupslog::Error(
-                QStringLiteral("The job's file %1 cannot be read: %2")
+                QStringLiteral("The file %1 of the job cannot be read: %2")
                     .arg(QFile::decodeName(m_job.File()), QString::fromLocal8Bit(strerror(errno))));
             return cupslog::EXIT_BROKEN;
         }
@@ -93,7 +93,7 @@ int CFilterRun::Run(int argc, char **argv)
         job.title.chop(1);
     if (m_agent.OfferJob(m_job.User(), job, kAnswerTimeoutMs, &why) != CAgentLink::Offer::Accepted)
         return WithoutPreview(why, true);
-    cupslog::Info(QStringLiteral("Showing the job in the preview."));
+    SayWaiting();
     return Stream();
 }
 
@@ -118,12 +118,14 @@ int CFilterRun::Stream()
                     return Decided(decision);
             }
         }
+        m_pageShown = true;
         switch (m_spool.NextPage(&why)) {
         case CRasterSpool::Header::Bad:
             return BadRaster(why);
         case CRasterSpool::Header::End:
             if (!m_agent.SendEnd(m_spool.PageCount()))
                 return Decided(m_agent.PollDecision());
+            SayWaiting(); // again: the filters before this one have had their last word
             return Decided(m_agent.WaitDecision());
         case CRasterSpool::Header::Page:
             if (!m_spool.CanShow()) {
@@ -133,6 +135,16 @@ int CFilterRun::Stream()
             break;
         }
     }
+}
+
+// CUPS runs one job of a queue at a time: while this one is open in a preview, the queue's state and
+// the job's status say whose preview holds the queue, and how it ends.
+void CFilterRun::SayWaiting()
+{
+    cupslog::Info(
+        QStringLiteral("Job %1 is open in the preview of %2; the next jobs of this queue wait until "
+                       "%2 prints or cancels it (an administrator ends it with: cancel %1).")
+            .arg(QString::number(m_job.JobId()), QString::fromUtf8(m_job.User())));
 }
 
 int CFilterRun::Decided(quint32 decision)
@@ -165,8 +177,21 @@ int CFilterRun::WithoutPreview(const QString &why, bool rasterRead)
 
 int CFilterRun::BadRaster(const QString &why)
 {
+    if (m_spool.SpoolFailed())
+        return SpoolFailed();
     m_agent.Close();
-    cupslog::Error(QStringLiteral("The job's raster is damaged, nothing was printed: %1.").arg(why));
+    cupslog::Error(QStringLiteral("The raster of the job is damaged, nothing was printed: %1.").arg(why));
+    DrainInput(m_input);
+    return cupslog::EXIT_DONE;
+}
+
+int CFilterRun::SpoolFailed()
+{
+    m_agent.Close();
+    if (!m_pageShown && (m_job.Policy() == CFilterJob::WithoutSession::Drop || !m_job.File().isEmpty()))
+        return WithoutPreview(m_spool.SpoolProblem(), true);
+    cupslog::Error(
+        QStringLiteral("The job cannot be spooled, nothing was printed: %1.").arg(m_spool.SpoolProblem()));
     DrainInput(m_input);
     return cupslog::EXIT_DONE;
 }
@@ -178,14 +203,19 @@ int CFilterRun::Print(bool fromSpool)
     char **argv = m_job.Argv();
     int input = m_input;
     if (fromSpool) {
-        if (!m_spool.DrainToEnd()) {
-            cupslog::Error(QStringLiteral("The job cannot be spooled: %1; nothing was printed.")
-                               .arg(QString::fromLocal8Bit(strerror(errno))));
+        const bool spooled = m_spool.DrainToEnd();
+        if (spooled) {
+            input = m_spool.Rewound();
+            argv[6] = nullptr; // the spool, not the job's file, is the printer filter's input
+        } else if (m_job.File().isEmpty() || ::lseek(m_input, 0, SEEK_SET) != 0) {
+            // The raster came through a pipe: what the spool lacks is gone.
+            cupslog::Error(QStringLiteral("The job cannot be spooled, nothing was printed: %1.")
+                               .arg(m_spool.SpoolFailed() ? m_spool.SpoolProblem()
+                                                          : QString::fromLocal8Bit(strerror(errno))));
             DrainInput(m_input);
             return cupslog::EXIT_DONE;
         }
-        input = m_spool.Rewound();
-        argv[6] = nullptr; // the spool, not the job's file, is the printer filter's input
+        // Otherwise the job's file, read again from its start, is the whole job.
     }
     const QString error = RunPrinterFilter(m_job.PrinterFilter(), argv, input);
     if (error.isEmpty())

@@ -53,6 +53,6 @@ QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd)
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     ::execv(program.constData(), argv);
-    return QStringLiteral("the printer's filter %1 cannot be run: %2")
+    return QStringLiteral("the filter %1 of the printer cannot be run: %2")
         .arg(QString::fromLocal8Bit(program), QString::fromLocal8Bit(strerror(errno)));
 }

@@ -24,6 +24,8 @@ bool WriteAll(int fd, const unsigned char *data, size_t length)
         const ssize_t n = ::write(fd, data, length);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = ENOSPC;
         if (n <= 0)
             return false;
         data += n;
@@ -44,6 +46,16 @@ quint32 Micrometres(float points, quint32 dots, quint32 dpi)
     return static_cast<quint32>(static_cast<quint64>(dots) * 25400 / dpi);
 }
 
+// The raw value of an enum field of a raster header: the header's bytes come from the job, and a value
+// outside the enum's range must not be loaded as the enum type.
+template <typename Enum> quint32 RawValue(const Enum &field)
+{
+    static_assert(sizeof(Enum) == sizeof(quint32));
+    quint32 value;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 } // namespace
 
 CRasterSpool::~CRasterSpool()
@@ -58,11 +70,11 @@ bool CRasterSpool::OpenSpool(QString *why)
 {
     const char *tmp = std::getenv("TMPDIR");
     QByteArray path = QByteArray(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/corvane-cups-XXXXXX";
+    m_spoolDir = QFile::decodeName(path.left(path.lastIndexOf('/')));
     m_spool = ::mkostemp(path.data(), O_CLOEXEC);
     if (m_spool < 0) {
         *why = QStringLiteral("cannot make a spool file in %1: %2")
-                   .arg(QFile::decodeName(path.left(path.lastIndexOf('/'))),
-                        QString::fromLocal8Bit(strerror(errno)));
+                   .arg(m_spoolDir, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
     ::unlink(path.constData());
@@ -88,7 +100,9 @@ ssize_t CRasterSpool::Read(unsigned char *buffer, size_t length)
         n = ::read(m_input, buffer, length);
     while (n < 0 && errno == EINTR);
     if (n > 0) {
-        if (!WriteAll(m_spool, buffer, static_cast<size_t>(n))) {
+        if (m_writeFailed || !WriteAll(m_spool, buffer, static_cast<size_t>(n))) {
+            if (!m_writeFailed)
+                m_writeErrno = errno;
             m_writeFailed = true;
             return -1;
         }
@@ -102,8 +116,7 @@ CRasterSpool::Header CRasterSpool::NextPage(QString *why)
     m_showProblem.clear();
     if (!cupsRasterReadHeader2(m_raster, &m_header)) {
         if (m_writeFailed) {
-            *why = QStringLiteral("the spool file cannot be written (%1)")
-                       .arg(QString::fromLocal8Bit(strerror(errno)));
+            *why = SpoolProblem();
             return Header::Bad;
         }
         // The raster API reads ahead: a header it refused is either the end of the input or bytes
@@ -114,7 +127,7 @@ CRasterSpool::Header CRasterSpool::NextPage(QString *why)
             return Header::End;
         *why = m_pageCount == 0 && more == 0
                    ? QStringLiteral("the raster holds no page")
-                   : QStringLiteral("page %1's header is not a raster page header").arg(m_pageCount + 1);
+                   : QStringLiteral("the header of page %1 is not a raster page header").arg(m_pageCount + 1);
         return Header::Bad;
     }
     ++m_pageCount;
@@ -152,8 +165,8 @@ CRasterSpool::Header CRasterSpool::NextPage(QString *why)
     }
 
     RasterLayout layout;
-    layout.colorSpace = h.cupsColorSpace;
-    layout.colorOrder = h.cupsColorOrder;
+    layout.colorSpace = RawValue(h.cupsColorSpace);
+    layout.colorOrder = RawValue(h.cupsColorOrder);
     layout.bitsPerColor = h.cupsBitsPerColor;
     layout.bitsPerPixel = h.cupsBitsPerPixel;
     layout.width = h.cupsWidth;
@@ -204,6 +217,8 @@ bool CRasterSpool::SkipRows()
 
 bool CRasterSpool::DrainToEnd()
 {
+    if (m_writeFailed)
+        return false;
     unsigned char buffer[64 * 1024];
     for (;;) {
         const ssize_t n = Read(buffer, sizeof buffer);
@@ -219,4 +234,10 @@ int CRasterSpool::Rewound()
     if (m_spool < 0 || ::lseek(m_spool, 0, SEEK_SET) != 0)
         return -1;
     return m_spool;
+}
+
+QString CRasterSpool::SpoolProblem() const
+{
+    return QStringLiteral("the spool file in %1 cannot be written: %2")
+        .arg(m_spoolDir, QString::fromLocal8Bit(strerror(m_writeErrno)));
 }

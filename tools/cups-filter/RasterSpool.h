@@ -43,8 +43,12 @@ public:
     bool SkipRows();
 
     // Reads the input to its end into the spool (the raster API is done with it). False on a read or
-    // write error.
+    // write error, and at once when the spool could not be written before: it has a hole then.
     bool DrainToEnd();
+    // True once a write to the spool failed (a full TempDir): the spool cannot be printed from.
+    bool SpoolFailed() const { return m_writeFailed; }
+    // Why, naming the spool's folder and the error ("No space left on device").
+    QString SpoolProblem() const;
     // The spool file's descriptor, at its start, for the printer's filter; -1 after an error.
     int Rewound();
 
@@ -55,6 +59,8 @@ private:
     int m_input = -1;
     int m_spool = -1;
     bool m_writeFailed = false;
+    int m_writeErrno = 0;
+    QString m_spoolDir;
     quint64 m_spooled = 0;
     cups_raster_t *m_raster = nullptr;
     cups_page_header2_t m_header{};

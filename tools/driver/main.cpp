@@ -12,23 +12,19 @@
 
 int main(int argc, char **argv)
 {
-    // Rendering needs a QGuiApplication; it runs on the offscreen platform, given as an argument rather
-    // than through the environment, which the preview inherits unchanged.
-    std::vector<char *> qtArgs(argv, argv + argc);
-    char platformFlag[] = "-platform";
-    char platformName[] = "offscreen";
-    qtArgs.insert(qtArgs.begin() + 1, {platformFlag, platformName});
-    int qtArgc = static_cast<int>(qtArgs.size());
-    qtArgs.push_back(nullptr);
-    QGuiApplication application(qtArgc, qtArgs.data());
-    std::signal(SIGPIPE, SIG_IGN);
-
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     DriverOptions options;
     QString error, help;
-    if (!ParseDriverOptions(arguments, options, error, help)) {
+    bool parsed = false;
+    {
+        // The command line is read before any platform starts: --help and a wrong command line need
+        // none, and a platform started as root outside a session makes Qt warn about XDG_RUNTIME_DIR.
+        QCoreApplication reader(argc, argv);
+        parsed = ParseDriverOptions(arguments, options, error, help);
+    }
+    if (!parsed) {
         if (!help.isEmpty()) {
             std::fputs(help.toUtf8().constData(), stdout);
             return 0;
@@ -41,6 +37,18 @@ int main(int argc, char **argv)
         std::fputs("corvane-driver: nothing to do; try --demo or --help\n", stderr);
         return EXIT_USAGE;
     }
+
+    // Rendering needs a QGuiApplication; it runs on the offscreen platform, given as an argument rather
+    // than through the environment, which the preview inherits unchanged.
+    std::vector<char *> qtArgs(argv, argv + argc);
+    char platformFlag[] = "-platform";
+    char platformName[] = "offscreen";
+    qtArgs.insert(qtArgs.begin() + 1, {platformFlag, platformName});
+    int qtArgc = static_cast<int>(qtArgs.size());
+    qtArgs.push_back(nullptr);
+    QGuiApplication application(qtArgc, qtArgs.data());
+    std::signal(SIGPIPE, SIG_IGN);
+
     SetDriverTimestamps(options.timestamps);
     CDriverSession session(options);
     return session.Run();

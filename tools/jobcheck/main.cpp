@@ -15,6 +15,13 @@ const char kUsage[] = "usage: corvane-jobcheck JOBFILE\n"
                       "       corvane-jobcheck --page FILE.bmp [--png OUT.png]\n"
                       "       corvane-jobcheck --help\n"
                       "(a file whose name begins with '-' is given as ./-name)\n";
+// What --help tells beyond the usage.
+const char kDescription[] =
+    "Reads a preview job file with the preview's own code and prints what it holds as JSON: the error\n"
+    "number the preview would show, or the job's settings (--pages: each page file too). --page decodes\n"
+    "one page file as the preview does; --png also writes it as a PNG file.\n"
+    "Exit status: 0 the preview takes the job file (--page: the page was looked at), 1 it would refuse\n"
+    "it or the PNG file could not be written, 2 wrong command line.\n";
 
 int Usage(const QString &complaint)
 {
@@ -38,6 +45,7 @@ int main(int argc, char **argv)
 
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::fputs(kUsage, stdout);
+        std::fputs(kDescription, stdout);
         return 0;
     }
     static const QStringList known = {QStringLiteral("--pages"), QStringLiteral("--page"),

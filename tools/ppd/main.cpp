@@ -22,8 +22,8 @@ constexpr char kHelp[] =
     "does when no preview can be shown: Print (the default) or Drop. PPD \"-\" reads standard input.\n"
     "Refused, with the reason on standard error: a PPD whose printer takes none of those inputs, a preview\n"
     "PPD, a file that is not a PPD.\n"
-    "  -o FILE   write to FILE (replaced only when the preview PPD is complete)\n"
-    "  --help    show this text\n"
+    "  -o FILE     write to FILE (replaced only when the preview PPD is complete)\n"
+    "  -h, --help  show this text\n"
     "Exit status: 0 written, 1 refused or not written, 2 wrong command line.\n";
 
 int Fail(const QString &what)
@@ -46,7 +46,7 @@ int main(int argc, char **argv)
     QString output;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QFile::decodeName(argv[i]);
-        if (arg == QStringLiteral("--help")) {
+        if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
             std::fputs(kHelp, stdout);
             return 0;
         }

@@ -34,9 +34,9 @@ bool CCupsClient::Connect(QString *why)
 {
     m_http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
     if (!m_http)
-        *why =
-            QStringLiteral("CUPS is not running (nothing answers at %1): start it, e.g. systemctl start cups")
-                .arg(ServerName());
+        *why = QStringLiteral("CUPS is not running (nothing answers at %1): start it, e.g. systemctl start "
+                              "cups or service cups start")
+                   .arg(ServerName());
     return m_http != nullptr;
 }
 
@@ -64,8 +64,8 @@ QString CCupsClient::Failure(const QString &what) const
         return QStringLiteral("no permission to change CUPS queues: run corvane-queue as root (sudo) or as a "
                               "member of the lpadmin group");
     case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
-        return QStringLiteral(
-                   "CUPS is not running (nothing answers at %1): start it, e.g. systemctl start cups")
+        return QStringLiteral("CUPS is not running (nothing answers at %1): start it, e.g. systemctl start "
+                              "cups or service cups start")
             .arg(ServerName());
     default:
         return QStringLiteral("CUPS could not %1: %2").arg(what, QString::fromUtf8(cupsLastErrorString()));

@@ -23,7 +23,7 @@ constexpr char kHelp[] =
     "  --name NAME   the preview queue's name (default: QUEUE-preview)\n"
     "  remove NAME   removes the preview queue NAME; any other queue is refused\n"
     "  list          each preview queue and the queue it previews, separated by a tab\n"
-    "  --help        show this text\n"
+    "  -h, --help    show this text\n"
     "Adding and removing queues needs CUPS's administrator rights: run as root (sudo) or as a member of\n"
     "the lpadmin group. The scheduler is the one CUPS_SERVER or client.conf names.\n"
     "Exit status: 0 done, 1 refused (the reason on standard error), 2 wrong command line.\n";
@@ -41,7 +41,7 @@ int main(int argc, char **argv)
 {
     QByteArrayList args;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kHelp, stdout);
             return 0;
         }
