@@ -121,11 +121,16 @@ quint32 CAgentLink::Receive(int timeoutMs)
     quint32 type = 0;
     QByteArray payload;
     quint32 value = 0;
-    if (ready > 0 && ReceivePacket(m_fd, type, payload) == Io::Ok && type == DECISION &&
-        DecodeUint(payload, value) && (value == PRINT || value == CANCEL || value == NONE))
+    const bool bPacket = ready > 0 && ReceivePacket(m_fd, type, payload) == Io::Ok;
+    if (bPacket && type == DECISION && DecodeUint(payload, value) &&
+        (value == PRINT || value == CANCEL || value == NONE)) {
         m_decision = value;
-    else
+    } else if (bPacket && type == REFUSED) {
+        m_decision = kGivenUp;
+        m_strRefusal = QString::fromUtf8(payload.left(static_cast<qsizetype>(kMaxTitleBytes)));
+    } else {
         m_decision = NONE;
+    }
     return m_decision;
 }
 
