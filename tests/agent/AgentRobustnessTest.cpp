@@ -33,7 +33,7 @@ double CpuSeconds(pid_t pid)
     return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(::sysconf(_SC_CLK_TCK));
 }
 
-// A connection to the agent's name that sends nothing (non-blocking: a full backlog is not waited for).
+// A connection to the agent's name that sends nothing; a full backlog is waited out for a while.
 int IdleConnection(uid_t nameUid)
 {
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -42,7 +42,14 @@ int IdleConnection(uid_t nameUid)
     const QByteArray name = rendezvous::AgentSocketName(nameUid);
     std::memcpy(address.sun_path + 1, name.constData(), size_t(name.size()));
     const auto size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(name.size()));
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), size) != 0) {
+    int rc = -1;
+    WaitFor(
+        [&] {
+            rc = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), size);
+            return rc == 0 || errno != EAGAIN;
+        },
+        2000);
+    if (rc != 0) {
         ::close(fd);
         return -1;
     }
