@@ -167,4 +167,38 @@ TEST_F(CupsPreviewTest, CancelCommandClosesThePreview)
     ExpectNothingLeft();
 }
 
+// Print from the keyboard right after the window appears: the window the agent opens has the keyboard
+// focus, so Ctrl+P one second after it is mapped prints, job after job.
+TEST_F(CupsPreviewTest, CtrlPRightAfterTheWindowAppearsPrints)
+{
+    if (!CXSession::Instance().HasWindowManager())
+        GTEST_SKIP() << "needs openbox";
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    for (int i = 1; i <= 10; ++i) {
+        SCOPED_TRACE(i);
+        cups.ClearOutput(QStringLiteral("preview"));
+        const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
+        const pid_t pid = WaitForPreview(job);
+        ASSERT_GT(pid, 0);
+        // The user works on meanwhile: a click on the desktop while the preview starts.
+        RunInSession(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("1270"),
+                                                 QStringLiteral("1010"), QStringLiteral("click"), QStringLiteral("1")});
+        QString window, focused;
+        ASSERT_EQ(RunInSession(QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                QStringLiteral("--pid"), QString::number(pid)},
+                               &window),
+                  0);
+        QThread::msleep(1000);
+        RunInSession(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}, &focused);
+        EXPECT_TRUE(window.contains(focused.trimmed())) << "mapped " << window.toStdString() << ", focus on "
+                                                        << focused.toStdString();
+        ASSERT_EQ(RunInSession(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+p")}), 0);
+        EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
+        EXPECT_TRUE(cups.Output(QStringLiteral("preview")) == s_direct) << "job " << job << " did not print";
+        ASSERT_TRUE(WaitForExit(pid));
+    }
+    ExpectNothingLeft();
+}
+
 } // namespace
