@@ -9,8 +9,12 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace {
 
@@ -165,6 +169,46 @@ TEST_F(CupsPreviewTest, CancelCommandClosesThePreview)
     EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("canceled"));
     EXPECT_TRUE(cups.Output(QStringLiteral("preview")).isEmpty());
     ExpectNothingLeft();
+}
+
+// A runtime folder without room for the pages: the job cannot be shown, which is no decision of the
+// user's; the queue's policy (Print) prints the direct queue's bytes, and the job's message names
+// the cause.
+TEST_F(CupsPreviewTest, AJobThatCannotBeShownFollowsThePolicy)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a small tmpfs needs root";
+    QTemporaryDir base;
+    const QString small = base.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(small));
+    // A mount namespace of this test process and its children keeps the tmpfs off the machine.
+    ASSERT_EQ(::unshare(CLONE_NEWNS), 0);
+    ASSERT_EQ(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    ASSERT_EQ(::mount("tmpfs", small.toUtf8().constData(), "tmpfs", 0, "size=8k,mode=0700"), 0);
+    m_agent.terminate();
+    ASSERT_TRUE(m_agent.waitForFinished(10000));
+    m_log += QString::fromUtf8(m_agent.readAll());
+    QProcessEnvironment env = CXSession::Instance().Environment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), small);
+    m_agent.setProcessEnvironment(env);
+    m_agent.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), {});
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && !AgentListens())
+        QThread::msleep(50);
+
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
+    ASSERT_NE(job, 0);
+    EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
+    EXPECT_TRUE(cups.Output(QStringLiteral("preview")) == s_direct)
+        << cups.Output(QStringLiteral("preview")).size() << " bytes, the direct queue's " << s_direct.size();
+    const QString status = cups.JobStatus(job);
+    EXPECT_TRUE(status.startsWith(QStringLiteral("Printed without preview: the preview agent gave the job up: ")))
+        << status.toStdString();
+    EXPECT_TRUE(status.contains(QStringLiteral("No space left on device"))) << status.toStdString();
+    m_agent.terminate();
+    m_agent.waitForFinished(10000);
+    ::umount(small.toUtf8().constData());
 }
 
 // Print from the keyboard right after the window appears: the window the agent opens has the keyboard
