@@ -171,6 +171,28 @@ TEST_F(CupsPreviewTest, CancelCommandClosesThePreview)
     ExpectNothingLeft();
 }
 
+// The agent killed while its preview is open: the preview ends with it (no window is left that could
+// claim to print), the job ends unprinted, and the next agent removes the folder the killed one left.
+TEST_F(CupsPreviewTest, AKilledAgentsPreviewEndsWithIt)
+{
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
+    const pid_t pid = WaitForPreview(job);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForWindow(pid));
+    ::kill(static_cast<pid_t>(m_agent.processId()), SIGKILL);
+    ASSERT_TRUE(m_agent.waitForFinished(10000));
+    EXPECT_TRUE(WaitForExit(pid)) << "the preview outlives its agent";
+    EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
+    EXPECT_TRUE(cups.Output(QStringLiteral("preview")).isEmpty());
+    EXPECT_EQ(cups.JobStatus(job), QStringLiteral("The preview closed without a decision: nothing was printed."));
+    m_agent.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), {});
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && !AgentListens())
+        QThread::msleep(50);
+    ExpectNothingLeft();
+}
+
 // A runtime folder without room for the pages: the job cannot be shown, which is no decision of the
 // user's; the queue's policy (Print) prints the direct queue's bytes, and the job's message names
 // the cause.
