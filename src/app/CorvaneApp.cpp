@@ -178,8 +178,7 @@ bool CCorvaneApp::StartJob(const QStringList &arguments)
 
 void CCorvaneApp::EndWithoutDisplay()
 {
-    std::fprintf(stderr,
-                 "corvane-preview: no display: %s; the job ends as a start that failed\n",
+    std::fprintf(stderr, "corvane-preview: no display: %s; the job ends as a start that failed\n",
                  DisplayProblem().toLocal8Bit().constData());
     ShowMessageBoxesOnStandardError();
     // The start as far as it goes without a window; the window is what cannot be made.

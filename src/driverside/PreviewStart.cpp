@@ -92,8 +92,7 @@ bool StartPreview(const PreviewCommand &command, PreviewProcess &process, QStrin
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
         // A starter that died before the request was made is seen by the parent's pid.
-        if (command.bEndWithStarter &&
-            (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != starter))
+        if (command.bEndWithStarter && (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != starter))
             ::_exit(127);
         if (command.bInherit)
             ::fcntl(childFd, F_SETFD, 0); // the preview inherits its end of the pair

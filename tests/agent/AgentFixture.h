@@ -18,10 +18,10 @@
 #include <QThread>
 
 #include <functional>
+#include <iostream>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <iostream>
 #include <unistd.h>
 
 namespace agenttest {

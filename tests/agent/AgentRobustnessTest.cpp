@@ -30,7 +30,8 @@ double CpuSeconds(pid_t pid)
         return -1;
     const QByteArray stat = file.readAll();
     const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(::sysconf(_SC_CLK_TCK));
+    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
+           double(::sysconf(_SC_CLK_TCK));
 }
 
 // A connection to the agent's name that sends nothing; a full backlog is waited out for a while.
@@ -212,7 +213,8 @@ TEST_F(AgentProcessTest, FloodsOfConnectionsCostLittleAndTheNextJobIsShown)
     if (bRoot) {
         EXPECT_EQ(Log().count(QStringLiteral("refused a connection")), 1) << "one line, then a count";
         EXPECT_TRUE(WaitFor([&] {
-            return QRegularExpression(QStringLiteral("\\d+ more in the last 10 s, the last: refused a connection"))
+            return QRegularExpression(
+                       QStringLiteral("\\d+ more in the last 10 s, the last: refused a connection"))
                 .match(Log())
                 .hasMatch();
         }));
@@ -267,8 +269,8 @@ TEST_F(AgentProcessTest, WithoutADisplayTheAgentDoesNotStartAndEndsWhenItsDispla
     EXPECT_EQ(filter.Decision(), quint32(NONE));
     ASSERT_TRUE(m_agent.waitForFinished(15000)) << "the agent outlives its display";
     EXPECT_EQ(m_agent.exitCode(), 0);
-    EXPECT_TRUE(Log().contains(QStringLiteral("ending as at the session's end: the X display %1 has gone")
-                                   .arg(display)))
+    EXPECT_TRUE(Log().contains(
+        QStringLiteral("ending as at the session's end: the X display %1 has gone").arg(display)))
         << Log().toStdString();
 }
 

@@ -185,7 +185,8 @@ TEST_F(CupsPreviewTest, AKilledAgentsPreviewEndsWithIt)
     EXPECT_TRUE(WaitForExit(pid)) << "the preview outlives its agent";
     EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
     EXPECT_TRUE(cups.Output(QStringLiteral("preview")).isEmpty());
-    EXPECT_EQ(cups.JobStatus(job), QStringLiteral("The preview closed without a decision: nothing was printed."));
+    EXPECT_EQ(cups.JobStatus(job),
+              QStringLiteral("The preview closed without a decision: nothing was printed."));
     m_agent.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), {});
     QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired() && !AgentListens())
@@ -225,7 +226,8 @@ TEST_F(CupsPreviewTest, AJobThatCannotBeShownFollowsThePolicy)
     EXPECT_TRUE(cups.Output(QStringLiteral("preview")) == s_direct)
         << cups.Output(QStringLiteral("preview")).size() << " bytes, the direct queue's " << s_direct.size();
     const QString status = cups.JobStatus(job);
-    EXPECT_TRUE(status.startsWith(QStringLiteral("Printed without preview: the preview agent gave the job up: ")))
+    EXPECT_TRUE(
+        status.startsWith(QStringLiteral("Printed without preview: the preview agent gave the job up: ")))
         << status.toStdString();
     EXPECT_TRUE(status.contains(QStringLiteral("No space left on device"))) << status.toStdString();
     m_agent.terminate();
@@ -247,19 +249,22 @@ TEST_F(CupsPreviewTest, CtrlPRightAfterTheWindowAppearsPrints)
         const pid_t pid = WaitForPreview(job);
         ASSERT_GT(pid, 0);
         // The user works on meanwhile: a click on the desktop while the preview starts.
-        RunInSession(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("1270"),
-                                                 QStringLiteral("1010"), QStringLiteral("click"), QStringLiteral("1")});
+        RunInSession(QStringLiteral("xdotool"),
+                     {QStringLiteral("mousemove"), QStringLiteral("1270"), QStringLiteral("1010"),
+                      QStringLiteral("click"), QStringLiteral("1")});
         QString window, focused;
-        ASSERT_EQ(RunInSession(QStringLiteral("xdotool"),
-                               {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                                QStringLiteral("--pid"), QString::number(pid)},
-                               &window),
-                  0);
+        ASSERT_EQ(
+            RunInSession(QStringLiteral("xdotool"),
+                         {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--pid"), QString::number(pid)},
+                         &window),
+            0);
         QThread::msleep(1000);
         RunInSession(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}, &focused);
-        EXPECT_TRUE(window.contains(focused.trimmed())) << "mapped " << window.toStdString() << ", focus on "
-                                                        << focused.toStdString();
-        ASSERT_EQ(RunInSession(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+p")}), 0);
+        EXPECT_TRUE(window.contains(focused.trimmed()))
+            << "mapped " << window.toStdString() << ", focus on " << focused.toStdString();
+        ASSERT_EQ(RunInSession(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+p")}),
+                  0);
         EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
         EXPECT_TRUE(cups.Output(QStringLiteral("preview")) == s_direct) << "job " << job << " did not print";
         ASSERT_TRUE(WaitForExit(pid));

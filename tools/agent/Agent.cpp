@@ -176,9 +176,10 @@ void CAgent::OnListenerReadable()
 // while instead of being asked again at once; connections that send no job are closed meanwhile.
 void CAgent::PauseAccepting()
 {
-    m_noDescriptors.Note(QStringLiteral("cannot accept a connection: %1 (%2 open connections); trying again in %3 s")
-                    .arg(QString::fromLocal8Bit(std::strerror(errno)), QString::number(m_jobs.size()),
-                         QString::number(kResumeMs / 1000)));
+    m_noDescriptors.Note(
+        QStringLiteral("cannot accept a connection: %1 (%2 open connections); trying again in %3 s")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)), QString::number(m_jobs.size()),
+                 QString::number(kResumeMs / 1000)));
     m_listenNotifier->setEnabled(false);
     if (m_resume == nullptr) {
         m_resume = new QTimer(this);

@@ -52,8 +52,8 @@ private:
     QSocketNotifier *m_signalNotifier = nullptr;
     QList<CAgentJob *> m_jobs;
     CDisplayWatch *m_display = nullptr;
-    CRateLog m_refusals; // connections of other users
-    CRateLog m_ownProbes; // connections of this user's own processes (a second agent looking at the name)
+    CRateLog m_refusals;      // connections of other users
+    CRateLog m_ownProbes;     // connections of this user's own processes (a second agent looking at the name)
     CRateLog m_idle;          // connections that sent no job
     CRateLog m_noDescriptors; // accepts that failed for want of descriptors
     QTimer *m_resume = nullptr;

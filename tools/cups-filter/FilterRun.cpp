@@ -138,7 +138,8 @@ int CFilterRun::Decided(quint32 decision)
 {
     if (decision == CAgentLink::kGivenUp) {
         m_agent.Close();
-        return WithoutPreview(QStringLiteral("the preview agent gave the job up: %1").arg(m_agent.Refusal()), true);
+        return WithoutPreview(QStringLiteral("the preview agent gave the job up: %1").arg(m_agent.Refusal()),
+                              true);
     }
     if (decision == PRINT) {
         m_agent.Close();
