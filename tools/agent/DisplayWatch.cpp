@@ -34,8 +34,11 @@ bool CDisplayWatch::Connect(QString *why)
 {
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM").section(u';', 0, 0).section(u':', 0, 0);
     if (platform.isEmpty()) {
+        // The session's own kind first: a Wayland session's X server may only run for X clients.
         QString xWhy, waylandWhy;
-        if (ConnectX(&xWhy) || ConnectWayland(&waylandWhy))
+        const bool bWaylandSession = qEnvironmentVariable("XDG_SESSION_TYPE") == u"wayland";
+        if (bWaylandSession ? ConnectWayland(&waylandWhy) || ConnectX(&xWhy)
+                            : ConnectX(&xWhy) || ConnectWayland(&waylandWhy))
             return true;
         *why = xWhy + QStringLiteral("; ") + waylandWhy;
         return false;

@@ -12,8 +12,9 @@ class QSocketNotifier;
 //
 // Which display: the preview's toolkit platform (QT_QPA_PLATFORM). A platform without a display
 // (offscreen, minimal) needs none; xcb needs the X server of DISPLAY; wayland the compositor's socket
-// of WAYLAND_DISPLAY; with no platform set either one will do, X first. The X server is reached as a
-// client (a connection of our own, which it closes when it ends); the compositor by its socket.
+// of WAYLAND_DISPLAY; with no platform set either one will do, the session's kind (XDG_SESSION_TYPE)
+// first, else X. The X server is reached as a client (a connection of our own, which it closes when
+// it ends); the compositor by its socket.
 class CDisplayWatch : public QObject {
     Q_OBJECT
 public:
