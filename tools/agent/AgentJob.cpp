@@ -88,6 +88,13 @@ void CAgentJob::OnFilterReadable()
         if (io == Io::WouldBlock)
             return;
         QString why;
+        if (io == Io::End && m_stage == Stage::AwaitJob) {
+            // Connections that come and go without a job come in floods too.
+            m_pIdleLog->Note(QStringLiteral("%1: closed without a job").arg(Tag()));
+            CloseFilter({});
+            CheckFinished();
+            return;
+        }
         if (io == Io::End) {
             why = m_stage == Stage::Decided    ? QString()
                   : m_stage == Stage::AwaitJob ? QStringLiteral("closed without a job")
