@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest
   clang libclang-rt-14-dev
-  libx11-dev
+  libx11-dev libxcb1-dev
   xvfb xauth xdotool x11-utils openbox
   weston qt6-wayland
   dbus dbus-daemon at-spi2-core

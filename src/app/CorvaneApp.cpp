@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 CCorvaneApp theApp;
 
@@ -24,17 +25,50 @@ enum : int { ERR_NOTIFY_ENDED = 239 };
 
 QtMessageHandler g_previousHandler = nullptr;
 
+// The toolkit's messages while the application is being constructed, held back until it is known
+// whether it starts.
+struct HeldMessage {
+    QtMsgType type;
+    QString category;
+    QString text;
+};
+std::vector<HeldMessage> g_heldMessages;
+
+void PassOn(const HeldMessage &held)
+{
+    const QByteArray category = held.category.toUtf8();
+    const QMessageLogContext context(nullptr, 0, nullptr, category.constData());
+    if (g_previousHandler != nullptr)
+        g_previousHandler(held.type, context, held.text);
+    else
+        std::fprintf(stderr, "%s\n", held.text.toLocal8Bit().constData());
+}
+
 // While the application is being constructed: a fatal message is the toolkit giving up (no display,
-// no usable platform). It is shown as the toolkit would, then the preview ends through its exit
-// processing instead of the toolkit's abort.
+// no usable platform). Its text and the warnings before it (which tell to reinstall the program)
+// are replaced by the preview's own line, and the preview ends through its exit processing instead
+// of the toolkit's abort. When the toolkit starts, the held messages are passed on as they came.
 void OnToolkitMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (g_previousHandler != nullptr)
-        g_previousHandler(type, context, message);
-    else
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     if (type == QtFatalMsg)
         theApp.EndWithoutDisplay();
+    if (g_heldMessages.size() < 64)
+        g_heldMessages.push_back({type, QString::fromUtf8(context.category), message});
+}
+
+// Which display the toolkit could not reach, in words, from what the environment names.
+QString DisplayProblem()
+{
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    const QString x = qEnvironmentVariable("DISPLAY");
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (platform.startsWith(u"wayland"))
+        return wayland.isEmpty() ? QStringLiteral("WAYLAND_DISPLAY is not set")
+                                 : QStringLiteral("the Wayland display %1 cannot be reached").arg(wayland);
+    if (platform.isEmpty() || platform.startsWith(u"xcb"))
+        return x.isEmpty() ? QStringLiteral("DISPLAY is not set")
+                           : QStringLiteral("the X display %1 cannot be reached").arg(x);
+    return QStringLiteral("the window system of platform %1 cannot be reached").arg(platform);
 }
 
 void InstallSignalRelayOnce()
@@ -64,6 +98,9 @@ int CCorvaneApp::Run(int argc, char **argv)
     g_previousHandler = qInstallMessageHandler(OnToolkitMessage);
     QApplication application(argc, argv);
     qInstallMessageHandler(g_previousHandler);
+    for (const HeldMessage &held : g_heldMessages)
+        PassOn(held);
+    g_heldMessages.clear();
     // The toolkit's own texts in Japanese from the start, so that a refused start's box is too.
     InstallToolkitTranslation();
 
@@ -141,9 +178,8 @@ bool CCorvaneApp::StartJob(const QStringList &arguments)
 
 void CCorvaneApp::EndWithoutDisplay()
 {
-    std::fputs("corvane-preview: no display: the window system cannot be reached (check DISPLAY or "
-               "WAYLAND_DISPLAY, and QT_QPA_PLATFORM); the job ends as a start that failed\n",
-               stderr);
+    std::fprintf(stderr, "corvane-preview: no display: %s; the job ends as a start that failed\n",
+                 DisplayProblem().toLocal8Bit().constData());
     ShowMessageBoxesOnStandardError();
     // The start as far as it goes without a window; the window is what cannot be made.
     StartJob(m_arguments);

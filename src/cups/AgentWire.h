@@ -20,7 +20,9 @@
 //                     ROWS      the next bytes of the current page's rows, top row first (see below)
 //                     END       uint32 page count: the raster is complete
 //   agent -> filter   ACCEPTED  uint32 version: the agent has taken the job
-//                     REFUSED   a reason (UTF-8): the agent cannot preview this job
+//                     REFUSED   a reason (UTF-8): the agent cannot preview this job; as the answer to
+//                               JOB, or later in place of DECISION when the job could not be shown
+//                               after all (the filter then applies the queue's policy)
 //                     DECISION  uint32 PRINT, CANCEL or NONE (the preview ended without the user's word)
 //
 // Rows: each row is RowBytes(page) bytes. 1 bit per pixel: most significant bit first, 1 = ink (black);

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -75,6 +76,7 @@ bool StartPreview(const PreviewCommand &command, PreviewProcess &process, QStrin
     argv.push_back(nullptr);
     const QByteArray output = QFile::encodeName(command.outputFile);
 
+    const pid_t starter = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) {
         if (why != nullptr)
@@ -89,6 +91,9 @@ bool StartPreview(const PreviewCommand &command, PreviewProcess &process, QStrin
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        // A starter that died before the request was made is seen by the parent's pid.
+        if (command.bEndWithStarter && (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != starter))
+            ::_exit(127);
         if (command.bInherit)
             ::fcntl(childFd, F_SETFD, 0); // the preview inherits its end of the pair
         if (!output.isEmpty()) {

@@ -17,6 +17,9 @@ struct PreviewCommand {
     bool bStream = false;       // SOCK_STREAM instead of SOCK_SEQPACKET
     QString outputFile;         // given: the preview's stdout and stderr go there
     bool bInherit = true; // false: the preview's end stays close-on-exec (a driver's mistake, for tests)
+    // The preview gets SIGTERM when the starting process ends, however it ends (even SIGKILL): a
+    // preview whose driver is gone has nobody left to print for, and closes as on a close request.
+    bool bEndWithStarter = false;
 };
 
 struct PreviewProcess {

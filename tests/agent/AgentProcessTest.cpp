@@ -2,191 +2,11 @@
 // messages on the agent's rendezvous name: the real corvane-preview (offscreen) or a stand-in preview
 // (fake_preview) on the other side. The agent listens on a name of its own (--name-uid) so that the
 // tests never meet a real agent of the same user.
-#include "cups/AgentWire.h"
-#include "cups/Rendezvous.h"
-#include "support/JobCheckRun.h"
-#include "view/BmpDecoder.h"
-
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
-
-#include <functional>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-using namespace agentwire;
+#include "AgentFixture.h"
 
 namespace {
 
-constexpr int kWaitMs = 20000;
-const uid_t kNobody = 65534;
-
-bool WaitFor(const std::function<bool()> &condition, int ms = kWaitMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
-
-// The filter's side of one job.
-class CFakeFilter {
-public:
-    explicit CFakeFilter(uid_t nameUid)
-    {
-        QString why;
-        m_fd = rendezvous::Connect(nameUid, &why);
-        EXPECT_GE(m_fd, 0) << why.toStdString();
-    }
-    ~CFakeFilter() { Close(); }
-    void Close()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-    bool Send(quint32 type, const QByteArray &payload) { return SendPacket(m_fd, type, payload) == Io::Ok; }
-    bool SendRaw(const QByteArray &bytes)
-    {
-        return ::send(m_fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
-    }
-    bool Job(const QByteArray &title, quint32 copies = 1)
-    {
-        quint32 type = 0, version = 0;
-        QByteArray payload;
-        return Send(JOB, EncodeJob(JobInfo{7, copies, title})) && Receive(type, payload) == Io::Ok &&
-               type == ACCEPTED && DecodeUint(payload, version) && version == kVersion;
-    }
-    // A whole page in ROWS packets of at most the largest payload.
-    bool Page(const PageInfo &page, const QByteArray &rows)
-    {
-        if (!Send(PAGE, EncodePage(page)))
-            return false;
-        for (qsizetype at = 0; at < rows.size(); at += qsizetype(kMaxPayload)) {
-            if (!Send(ROWS, rows.mid(at, qsizetype(kMaxPayload))))
-                return false;
-        }
-        return true;
-    }
-    // The next packet, or End when the agent dropped the connection, or WouldBlock after kWaitMs.
-    Io Receive(quint32 &type, QByteArray &payload, int ms = kWaitMs)
-    {
-        pollfd pfd{m_fd, POLLIN, 0};
-        if (::poll(&pfd, 1, ms) <= 0)
-            return Io::WouldBlock;
-        return ReceivePacket(m_fd, type, payload);
-    }
-    // The decision, or 0.
-    quint32 Decision()
-    {
-        quint32 type = 0, decision = 0;
-        QByteArray payload;
-        if (Receive(type, payload) != Io::Ok || type != DECISION || !DecodeUint(payload, decision))
-            return 0;
-        return decision;
-    }
-
-private:
-    int m_fd = -1;
-};
-
-PageInfo Page(quint32 number, quint32 width, quint32 height, quint32 bits)
-{
-    return PageInfo{number, width, height, bits, 300, 300, 24000, 30000, width, height, 0, 0};
-}
-
-// Rows that are part of the whole page: at (10, 20) on a page 30 and 50 dots larger.
-PageInfo PlacedPage(quint32 number, quint32 width, quint32 height, quint32 bits)
-{
-    PageInfo page = Page(number, width, height, bits);
-    page.pageWidth = width + 30;
-    page.pageHeight = height + 50;
-    page.left = 10;
-    page.top = 20;
-    return page;
-}
-
-QByteArray Rows(const PageInfo &page)
-{
-    QByteArray rows(qsizetype(RowBytes(page) * page.height), '\0');
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        rows[i] = char(i * 31 % 251);
-    return rows;
-}
-
-class AgentProcessTest : public ::testing::Test {
-protected:
-    void StartAgent(const QString &previewMode = {}, const QString &runtimeDir = {})
-    {
-        ASSERT_TRUE(m_runtime.isValid());
-        m_nameUid = 3000000000u + uid_t(::getpid() % 1000000) * 4 + uid_t(m_nAgents++);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("CORVANE_FAKE_PREVIEW_LOG"),
-                   m_runtime.filePath(QStringLiteral("fake.log")));
-        env.insert(QStringLiteral("CORVANE_FAKE_PREVIEW_MODE"), previewMode);
-        m_agent.setProcessEnvironment(env);
-        m_agent.setStandardErrorFile(m_runtime.filePath(QStringLiteral("agent.log")), QIODevice::Append);
-        QStringList arguments{QStringLiteral("--name-uid"), QString::number(m_nameUid)};
-        if (!previewMode.isEmpty())
-            arguments << QStringLiteral("--preview")
-                      << QStringLiteral(CORVANE_BINARY_DIR "/tests/agent/fake_preview");
-        m_agent.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), arguments);
-        ASSERT_TRUE(m_agent.waitForStarted());
-        ASSERT_TRUE(WaitForLog(QStringLiteral("listening for print jobs of uid %1 ").arg(m_nameUid)))
-            << Log().toStdString();
-    }
-    void TearDown() override
-    {
-        if (m_agent.state() != QProcess::NotRunning) {
-            m_agent.terminate();
-            if (!m_agent.waitForFinished(15000))
-                m_agent.kill();
-        }
-        m_agent.waitForFinished();
-        if (HasFailure() || qEnvironmentVariableIsSet("CORVANE_AGENT_VERBOSE"))
-            std::cerr << Log().toStdString();
-    }
-    // What the agents of the test have logged so far.
-    QString Log() const
-    {
-        QFile file(m_runtime.filePath(QStringLiteral("agent.log")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    bool WaitForLog(const QString &text)
-    {
-        return WaitFor([&] { return Log().contains(text); });
-    }
-    // The job folders under the runtime folder.
-    QStringList Folders() const
-    {
-        return QDir(m_runtime.filePath(QStringLiteral("corvane")))
-            .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    }
-    QString FakeLog() const
-    {
-        QFile file(m_runtime.filePath(QStringLiteral("fake.log")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-    QTemporaryDir m_runtime;
-    QProcess m_agent;
-    uid_t m_nameUid = 0;
-    int m_nAgents = 0;
-};
+using namespace agenttest;
 
 // The road of a job to the real preview: page files as they come, the job file, the preview started
 // on page 1, and a filter that withdraws (CUPS cancelled the job): the preview closes, nothing stays.
@@ -229,13 +49,14 @@ TEST_F(AgentProcessTest, PagesReachTheRealPreviewAndAWithdrawalClosesIt)
 }
 
 // A stand-in preview prints once the spooling is finished; an empty job prints without a preview; a
-// preview that dies gives no print.
+// preview that dies gives no print. The log gives the title exactly as it came.
 TEST_F(AgentProcessTest, TheUsersDecisionReachesTheFilter)
 {
     StartAgent(QStringLiteral("print"));
     {
         CFakeFilter filter(m_nameUid);
-        ASSERT_TRUE(filter.Job("two pages"));
+        ASSERT_TRUE(filter.Job("50% %1 off %2"));
+        EXPECT_TRUE(WaitForLog(QStringLiteral("\"50% %1 off %2\", 1 copies"))) << Log().toStdString();
         for (quint32 n = 1; n <= 2; ++n)
             ASSERT_TRUE(filter.Page(Page(n, 64, 32, 1), Rows(Page(n, 64, 32, 1))));
         ASSERT_TRUE(filter.Send(END, EncodeUint(2)));
@@ -364,6 +185,8 @@ TEST_F(AgentProcessTest, OneAgentPerUserAndOnlyTheFilterMayConnect)
     ASSERT_TRUE(second.waitForFinished(15000));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardError().contains("already running"));
+    EXPECT_FALSE(Log().contains(QStringLiteral("refused a connection")))
+        << "a second agent's look at the name is no intruder";
 
     if (::geteuid() != 0)
         GTEST_SKIP() << "connecting as another user needs root";
@@ -402,6 +225,41 @@ TEST_F(AgentProcessTest, OneAgentPerUserAndOnlyTheFilterMayConnect)
     EXPECT_TRUE(blocked.readAllStandardError().contains("held by a process of uid 65534"));
     ::kill(squatter, SIGKILL);
     ::waitpid(squatter, nullptr, 0);
+
+    // An agent of a user who is neither root nor the filter user, on that user's own name: a second
+    // agent of the user looks at the name without being taken for an intruder, and another user
+    // who names that uid hears that the name is that user's own agent's.
+    const auto asNobody = [] {
+        if (::setresgid(kNobody, kNobody, kNobody) != 0 || ::setresuid(kNobody, kNobody, kNobody) != 0)
+            ::_exit(2);
+    };
+    const QStringList onNobodysName{QStringLiteral("--name-uid"), QString::number(kNobody)};
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess nobodys, nobodysSecond, other;
+    for (QProcess *agent : {&nobodys, &nobodysSecond, &other}) {
+        agent->setProcessEnvironment(env);
+        if (agent != &other)
+            agent->setChildProcessModifier(asNobody);
+    }
+    nobodys.setStandardErrorFile(m_runtime.filePath(QStringLiteral("agent.log")), QIODevice::Append);
+    nobodys.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), onNobodysName);
+    ASSERT_TRUE(WaitForLog(QStringLiteral("listening for print jobs of uid %1 ").arg(kNobody)));
+    const qsizetype refusals = Log().count(QStringLiteral("refused a connection"));
+    nobodysSecond.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), onNobodysName);
+    ASSERT_TRUE(nobodysSecond.waitForFinished(15000));
+    EXPECT_EQ(nobodysSecond.exitCode(), 0);
+    EXPECT_TRUE(nobodysSecond.readAllStandardError().contains("already running"));
+    EXPECT_TRUE(WaitForLog(QStringLiteral("closed a connection of this user's own (uid 65534)")));
+    EXPECT_EQ(Log().count(QStringLiteral("refused a connection")), refusals);
+    other.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), onNobodysName);
+    ASSERT_TRUE(other.waitForFinished(15000));
+    EXPECT_EQ(other.exitCode(), 1);
+    const QString said = QString::fromUtf8(other.readAllStandardError());
+    EXPECT_TRUE(said.contains(QStringLiteral("held by that user's own agent"))) << said.toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral("refuse"))) << said.toStdString();
+    nobodys.terminate();
+    nobodys.waitForFinished(15000);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 //   print  prints (WM_PREVIEW_RESULT 1) once the driver reports the spooling finished
 //   die    exits at once after the announcement, without WM_PREVIEW_ENDED
 //   wait   waits for WM_PREVIEW_CLOSE
+//   nowindow  ends at once with WM_PREVIEW_ENDED and no announcement (its window could not be made)
+//   late   as wait, but without the announcement (a window still being made)
 // and always ends with WM_PREVIEW_ENDED after a result or a close request. Every frame it receives is
 // appended to the file CORVANE_FAKE_PREVIEW_LOG, one line each ("pages 3 1", "close", "reply 0").
 #include "app/DriverLink.h"
@@ -75,7 +77,10 @@ int main(int argc, char **argv)
     const QByteArray mode = qgetenv("CORVANE_FAKE_PREVIEW_MODE");
     Note("start " + ini);
     CDriverChannel channel(fd);
-    channel.Post(WM_PREVIEW_OPENED, 0x1234, 0);
+    if (mode == "nowindow")
+        return End(channel);
+    if (mode != "late")
+        channel.Post(WM_PREVIEW_OPENED, 0x1234, 0);
     if (mode == "die")
         ::_exit(9);
     DriverFrame frame;

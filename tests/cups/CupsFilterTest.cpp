@@ -79,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<PolicyCase> &param) { return std::string(param.param.name); });
 
 // The agent decides: every page arrives whole before the decision; Print gives the direct queue's
-// bytes; Cancel and an ended preview print nothing and say so; a refusal falls back on the policy.
+// bytes; Cancel and an ended preview print nothing and say so; a refusal, before or after the agent
+// accepted the job, falls back on the policy.
 struct DecisionCase {
     const char *name;
     CFakeAgent::Answer answer;
@@ -140,7 +141,11 @@ INSTANTIATE_TEST_SUITE_P(
                       DecisionCase{"PreviewEnded", CFakeAgent::Answer::None, false,
                                    "The preview closed without a decision"},
                       DecisionCase{"Refused", CFakeAgent::Answer::Refuse, true,
-                                   "Printed without preview: the preview agent refused the job"}),
+                                   "Printed without preview: the preview agent refused the job"},
+                      // Not shown after all: no decision of the user's, so the policy decides.
+                      DecisionCase{"GivenUpAfterAccepting", CFakeAgent::Answer::GiveUp, true,
+                                   "Printed without preview: the preview agent gave the job up: no room "
+                                   "for the pages; the queue's default is CorvaneWithoutSession=Print."}),
     [](const ::testing::TestParamInfo<DecisionCase> &param) { return std::string(param.param.name); });
 
 // `cancel` while the preview is open: the queue and the job say whose preview it is; the filter closes the

@@ -13,10 +13,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <csignal>
 #include <cstdlib>
 #include <utility>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace {
 
@@ -290,6 +294,107 @@ TEST_F(CupsPreviewTest, ATapePrintersPageIsTheWholeLabel)
 
     EXPECT_EQ(cups.Client(QStringLiteral("cancel"), {QString::number(job)}), 0);
     EXPECT_TRUE(WaitForExit(pid)) << "the preview is still open";
+    ExpectNothingLeft();
+}
+
+// The agent killed while its preview is open: the preview ends with it (no window is left that could
+// claim to print), the job ends unprinted, and the next agent removes the folder the killed one left.
+TEST_F(CupsPreviewTest, AKilledAgentsPreviewEndsWithIt)
+{
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
+    const pid_t pid = WaitForPreview(job);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForWindow(pid));
+    ::kill(static_cast<pid_t>(m_agent.processId()), SIGKILL);
+    ASSERT_TRUE(m_agent.waitForFinished(10000));
+    EXPECT_TRUE(WaitForExit(pid)) << "the preview outlives its agent";
+    EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
+    EXPECT_TRUE(cups.Output(QStringLiteral("preview")).isEmpty());
+    EXPECT_EQ(cups.JobStatus(job),
+              QStringLiteral("The preview closed without a decision: nothing was printed."));
+    m_agent.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), {});
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && !AgentListens())
+        QThread::msleep(50);
+    ExpectNothingLeft();
+}
+
+// A runtime folder without room for the pages: the job cannot be shown, which is no decision of the
+// user's; the queue's policy (Print) prints the direct queue's bytes, and the job's message names
+// the cause.
+TEST_F(CupsPreviewTest, AJobThatCannotBeShownFollowsThePolicy)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a small tmpfs needs root";
+    QTemporaryDir base;
+    const QString small = base.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(small));
+    // A mount namespace of this test process and its children keeps the tmpfs off the machine.
+    ASSERT_EQ(::unshare(CLONE_NEWNS), 0);
+    ASSERT_EQ(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    ASSERT_EQ(::mount("tmpfs", small.toUtf8().constData(), "tmpfs", 0, "size=8k,mode=0700"), 0);
+    m_agent.terminate();
+    ASSERT_TRUE(m_agent.waitForFinished(10000));
+    m_log += QString::fromUtf8(m_agent.readAll());
+    QProcessEnvironment env = CXSession::Instance().Environment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), small);
+    m_agent.setProcessEnvironment(env);
+    m_agent.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-agent"), {});
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && !AgentListens())
+        QThread::msleep(50);
+
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
+    ASSERT_NE(job, 0);
+    EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
+    EXPECT_TRUE(cups.Output(QStringLiteral("preview")) == s_direct)
+        << cups.Output(QStringLiteral("preview")).size() << " bytes, the direct queue's " << s_direct.size();
+    const QString status = cups.JobStatus(job);
+    EXPECT_TRUE(
+        status.startsWith(QStringLiteral("Printed without preview: the preview agent gave the job up: ")))
+        << status.toStdString();
+    EXPECT_TRUE(status.contains(QStringLiteral("No space left on device"))) << status.toStdString();
+    m_agent.terminate();
+    m_agent.waitForFinished(10000);
+    ::umount(small.toUtf8().constData());
+}
+
+// Print from the keyboard right after the window appears: the window the agent opens has the keyboard
+// focus, so Ctrl+P one second after it is mapped prints, job after job.
+TEST_F(CupsPreviewTest, CtrlPRightAfterTheWindowAppearsPrints)
+{
+    if (!CXSession::Instance().HasWindowManager())
+        GTEST_SKIP() << "needs openbox";
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    for (int i = 1; i <= 10; ++i) {
+        SCOPED_TRACE(i);
+        cups.ClearOutput(QStringLiteral("preview"));
+        const int job = cups.Submit(QStringLiteral("preview"), m_pdf);
+        const pid_t pid = WaitForPreview(job);
+        ASSERT_GT(pid, 0);
+        // The user works on meanwhile: a click on the desktop while the preview starts.
+        RunInSession(QStringLiteral("xdotool"),
+                     {QStringLiteral("mousemove"), QStringLiteral("1270"), QStringLiteral("1010"),
+                      QStringLiteral("click"), QStringLiteral("1")});
+        QString window, focused;
+        ASSERT_EQ(
+            RunInSession(QStringLiteral("xdotool"),
+                         {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--pid"), QString::number(pid)},
+                         &window),
+            0);
+        QThread::msleep(1000);
+        RunInSession(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}, &focused);
+        EXPECT_TRUE(window.contains(focused.trimmed()))
+            << "mapped " << window.toStdString() << ", focus on " << focused.toStdString();
+        ASSERT_EQ(RunInSession(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+p")}),
+                  0);
+        EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("completed"));
+        EXPECT_TRUE(cups.Output(QStringLiteral("preview")) == s_direct) << "job " << job << " did not print";
+        ASSERT_TRUE(WaitForExit(pid));
+    }
     ExpectNothingLeft();
 }
 

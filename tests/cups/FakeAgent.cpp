@@ -151,6 +151,8 @@ void CFakeAgent::Serve()
                 decision = NONE;
             if (decision != 0)
                 SendPacket(fd, DECISION, EncodeUint(decision));
+            else if (m_answer == Answer::GiveUp)
+                SendPacket(fd, REFUSED, QByteArrayLiteral("no room for the pages"));
         } else {
             m_seen.problem = QStringLiteral("message type %1 from the filter").arg(type);
         }

@@ -23,6 +23,7 @@ public:
         Refuse,      // REFUSED
         Hold,        // ACCEPTED, no decision: the preview stays open until the filter goes
         StallInPage, // ACCEPTED, stops reading after the first rows of page 1
+        GiveUp,      // ACCEPTED, then REFUSED once the raster has ended (the job could not be shown)
     };
 
     explicit CFakeAgent(Answer answer);

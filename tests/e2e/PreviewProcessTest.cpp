@@ -76,6 +76,9 @@ TEST(PreviewWithoutDisplay, EndsLikeAStartWhoseWindowFailed)
     EXPECT_TRUE(run.output.contains(QStringLiteral("preview exited with code 0")));
     EXPECT_TRUE(run.output.contains(QStringLiteral("left on disk: nothing")));
     EXPECT_TRUE(preview.contains(kNoDisplayLine)) << preview.toStdString();
+    // The preview's own reason, not the toolkit's advice to reinstall it.
+    EXPECT_FALSE(preview.contains(QStringLiteral("Reinstalling"))) << preview.toStdString();
+    EXPECT_FALSE(preview.contains(QStringLiteral("platform plugin"))) << preview.toStdString();
 }
 
 // A close request from the driver while the end notification waits: no window is left to close, so

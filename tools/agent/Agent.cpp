@@ -2,6 +2,8 @@
 
 #include "AgentJob.h"
 #include "AgentLog.h"
+#include "DisplayWatch.h"
+#include "JobFolder.h"
 
 #include "cups/Rendezvous.h"
 #include "driverside/PreviewStart.h"
@@ -23,6 +25,8 @@ namespace {
 
 // How long the previews get to close when the agent ends, before it leaves without them.
 constexpr int kShutdownMs = 10000;
+// How long the listener is left alone when a connection cannot be accepted for want of descriptors.
+constexpr int kResumeMs = 1000;
 
 int g_signalWrite = -1;
 
@@ -61,6 +65,18 @@ int CAgent::Start()
     }
     m_filterUid = rendezvous::FilterUserUid();
 
+    // Without a display every preview would fail: better no agent, so that the queue's policy decides
+    // at once for every job, than one that takes jobs it cannot show.
+    m_display = new CDisplayWatch(this);
+    QString why;
+    if (!m_display->Connect(&why)) {
+        AgentLog(QStringLiteral("no display to show previews on (%1); not started").arg(why));
+        return 1;
+    }
+    connect(m_display, &CDisplayWatch::Gone, this, [this] {
+        Shutdown(QStringLiteral("as at the session's end: the %1 has gone").arg(m_display->Name()));
+    });
+
     if (::pipe2(m_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         AgentLog(QStringLiteral("pipe: ") + QString::fromLocal8Bit(std::strerror(errno)));
         return 1;
@@ -81,11 +97,14 @@ int CAgent::Start()
         return code;
     m_listenNotifier = new QSocketNotifier(m_listenFd, QSocketNotifier::Read, this);
     connect(m_listenNotifier, &QSocketNotifier::activated, this, &CAgent::OnListenerReadable);
-    AgentLog(QStringLiteral("listening for print jobs of uid %1 (from root%2); previews by %3")
-                 .arg(m_options.nameUid)
-                 .arg(m_filterUid == static_cast<uid_t>(-1) ? QString()
-                                                            : QStringLiteral(" and uid %1").arg(m_filterUid))
-                 .arg(m_strPreview));
+    AgentLog(QStringLiteral("listening for print jobs of uid %1 (from root%2); previews by %3 on %4")
+                 .arg(QString::number(m_options.nameUid),
+                      m_filterUid == static_cast<uid_t>(-1) ? QString()
+                                                            : QStringLiteral(" and uid %1").arg(m_filterUid),
+                      m_strPreview, m_display->Name()));
+    // The folders of agents that were killed have nobody left to remove them.
+    if (const int left = RemoveLeftJobFolders())
+        AgentLog(QStringLiteral("removed %1 job folders left by agents that are gone").arg(left));
     return -1;
 }
 
@@ -112,6 +131,10 @@ int CAgent::TakeName()
     if (holder == static_cast<uid_t>(-1))
         AgentLog(QStringLiteral("the agent's name for uid %1 is held by a process that cannot be identified")
                      .arg(m_options.nameUid));
+    else if (holder == m_options.nameUid)
+        AgentLog(QStringLiteral("the agent's name for uid %1 is held by that user's own agent, which print "
+                                "filters hand that user's jobs to; only one agent can listen on it")
+                     .arg(m_options.nameUid));
     else
         AgentLog(QStringLiteral("the agent's name for uid %1 is held by a process of uid %2; print filters "
                                 "refuse it, but no preview can be shown until it ends")
@@ -127,19 +150,49 @@ void CAgent::OnListenerReadable()
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                PauseAccepting();
             return;
         }
         const uid_t peer = rendezvous::PeerUid(fd);
         const rendezvous::Verdict verdict = rendezvous::JudgeFilter(peer, m_filterUid);
         if (!verdict.allowed) {
-            AgentLog(QStringLiteral("refused a connection: ") + verdict.reason);
+            if (peer == ::geteuid())
+                m_ownProbes.Note(QStringLiteral("closed a connection of this user's own (uid %1): only print "
+                                                "filters hand in jobs (a second agent looking at the name)")
+                                     .arg(peer));
+            else
+                m_refusals.Note(QStringLiteral("refused a connection: ") + verdict.reason);
             ::close(fd);
             continue;
         }
-        auto *job = new CAgentJob(fd, peer, m_strPreview, this);
+        auto *job = new CAgentJob(fd, peer, m_strPreview, &m_idle, this);
         connect(job, &CAgentJob::Finished, this, &CAgent::OnJobFinished);
         m_jobs.append(job);
     }
+}
+
+// Out of descriptors: the listener stays readable while connections wait, so it is left alone for a
+// while instead of being asked again at once; connections that send no job are closed meanwhile.
+void CAgent::PauseAccepting()
+{
+    m_noDescriptors.Note(
+        QStringLiteral("cannot accept a connection: %1 (%2 open connections); trying again in %3 s")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)), QString::number(m_jobs.size()),
+                 QString::number(kResumeMs / 1000)));
+    m_listenNotifier->setEnabled(false);
+    if (m_resume == nullptr) {
+        m_resume = new QTimer(this);
+        m_resume->setSingleShot(true);
+        m_resume->setInterval(kResumeMs);
+        connect(m_resume, &QTimer::timeout, this, [this] {
+            if (m_listenNotifier == nullptr)
+                return;
+            m_listenNotifier->setEnabled(true);
+            OnListenerReadable();
+        });
+    }
+    m_resume->start();
 }
 
 void CAgent::OnSignal()
@@ -157,7 +210,7 @@ void CAgent::OnSignal()
     if (bChild)
         Reap();
     if (end != 0)
-        Shutdown(end);
+        Shutdown(QStringLiteral("on signal %1").arg(end));
 }
 
 void CAgent::Reap()
@@ -180,12 +233,12 @@ void CAgent::OnJobFinished(CAgentJob *job)
         QCoreApplication::exit(0);
 }
 
-void CAgent::Shutdown(int signal)
+void CAgent::Shutdown(const QString &why)
 {
     if (m_bEnding)
         return;
     m_bEnding = true;
-    AgentLog(QStringLiteral("ending on signal %1 (%2 open jobs)").arg(signal).arg(m_jobs.size()));
+    AgentLog(QStringLiteral("ending %1 (%2 open jobs)").arg(why, QString::number(m_jobs.size())));
     // The name is given up first, so that a new agent can take it while the previews close.
     delete m_listenNotifier;
     m_listenNotifier = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AgentLog.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -7,12 +9,15 @@
 #include <sys/types.h>
 
 class CAgentJob;
+class CDisplayWatch;
 class QSocketNotifier;
 class QTimer;
 
 // The session agent: listens on the rendezvous name of the user, takes jobs from the print filter
-// (root or the scheduler's filter user only; everyone else is refused and logged), one CAgentJob each,
-// and ends on SIGTERM, SIGINT or SIGHUP (the session's end), closing every preview first.
+// (root or the scheduler's filter user only; everyone else is refused, and the refusals are logged at
+// a bounded rate), one CAgentJob each, and ends on SIGTERM, SIGINT or SIGHUP (the session's end) or
+// when its display goes away, closing every preview first. An agent that cannot reach a display at
+// its start does not start.
 class CAgent : public QObject {
     Q_OBJECT
 public:
@@ -25,16 +30,17 @@ public:
 
     // Takes the name and starts listening. Returns -1 when the agent runs (the event loop then runs
     // it until it quits with 0), otherwise the exit code: 0 when the user's agent already runs, 1 when
-    // the name is held by another user or the agent cannot run.
+    // the name is held by another process, no display can be reached or the agent cannot run.
     int Start();
 
 private:
     int TakeName();
     void OnListenerReadable();
+    void PauseAccepting();
     void OnSignal();
     void OnJobFinished(CAgentJob *job);
     void Reap();
-    void Shutdown(int signal);
+    void Shutdown(const QString &why);
     void GiveUp();
 
     Options m_options;
@@ -45,6 +51,12 @@ private:
     int m_signalPipe[2] = {-1, -1};
     QSocketNotifier *m_signalNotifier = nullptr;
     QList<CAgentJob *> m_jobs;
+    CDisplayWatch *m_display = nullptr;
+    CRateLog m_refusals;      // connections of other users
+    CRateLog m_ownProbes;     // connections of this user's own processes (a second agent looking at the name)
+    CRateLog m_idle;          // connections that sent no job
+    CRateLog m_noDescriptors; // accepts that failed for want of descriptors
+    QTimer *m_resume = nullptr;
     bool m_bEnding = false;
     QTimer *m_giveUp = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "driverside/JobFileWriter.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -35,11 +36,27 @@ QString TypeName(quint32 type)
 
 } // namespace
 
-CAgentJob::CAgentJob(int filterFd, uid_t peerUid, const QString &previewProgram, QObject *parent)
-    : QObject(parent), m_filterFd(filterFd), m_peerUid(peerUid), m_strPreviewProgram(previewProgram)
+CAgentJob::CAgentJob(int filterFd, uid_t peerUid, const QString &previewProgram, CRateLog *idleLog,
+                     QObject *parent)
+    : QObject(parent), m_filterFd(filterFd), m_peerUid(peerUid), m_strPreviewProgram(previewProgram),
+      m_pIdleLog(idleLog)
 {
     m_filterNotifier = new QSocketNotifier(filterFd, QSocketNotifier::Read, this);
     connect(m_filterNotifier, &QSocketNotifier::activated, this, &CAgentJob::OnFilterReadable);
+    m_firstMessage = new QTimer(this);
+    m_firstMessage->setSingleShot(true);
+    connect(m_firstMessage, &QTimer::timeout, this, &CAgentJob::OnFirstMessageDue);
+    m_firstMessage->start(kFirstMessageMs);
+}
+
+// A connection that holds a descriptor without offering a job is dropped.
+void CAgentJob::OnFirstMessageDue()
+{
+    if (m_stage != Stage::AwaitJob || m_filterFd < 0)
+        return;
+    m_pIdleLog->Note(QStringLiteral("%1: no job within %2 s; closed").arg(Tag()).arg(kFirstMessageMs / 1000));
+    CloseFilter({});
+    CheckFinished();
 }
 
 CAgentJob::~CAgentJob()
@@ -52,7 +69,7 @@ CAgentJob::~CAgentJob()
     if (m_filterFd >= 0)
         ::close(m_filterFd);
     m_writer.Abandon();
-    RemoveJobFolder(m_strFolder);
+    RemoveJobFolder(m_folder);
 }
 
 QString CAgentJob::Tag() const
@@ -71,6 +88,13 @@ void CAgentJob::OnFilterReadable()
         if (io == Io::WouldBlock)
             return;
         QString why;
+        if (io == Io::End && m_stage == Stage::AwaitJob) {
+            // Connections that come and go without a job come in floods too.
+            m_pIdleLog->Note(QStringLiteral("%1: closed without a job").arg(Tag()));
+            CloseFilter({});
+            CheckFinished();
+            return;
+        }
         if (io == Io::End) {
             why = m_stage == Stage::Decided    ? QString()
                   : m_stage == Stage::AwaitJob ? QStringLiteral("closed without a job")
@@ -121,13 +145,13 @@ bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
         return false;
     }
     m_stage = Stage::Pages;
+    m_firstMessage->stop();
+    // One arg() for all: a '%' in the title must not be taken for a place of a later argument.
     AgentLog(QStringLiteral("%1 from uid %2: \"%3\", %4 copies")
-                 .arg(Tag())
-                 .arg(m_peerUid)
-                 .arg(QString::fromUtf8(m_job.title))
-                 .arg(m_job.copies));
-    m_strFolder = MakeJobFolder(m_job.jobId, &reason);
-    if (m_strFolder.isEmpty()) {
+                 .arg(Tag(), QString::number(m_peerUid), QString::fromUtf8(m_job.title),
+                      QString::number(m_job.copies)));
+    m_folder = MakeJobFolder(m_job.jobId, &reason);
+    if (m_folder.path.isEmpty()) {
         Refuse(reason);
         return true;
     }
@@ -135,7 +159,7 @@ bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
         why = QStringLiteral("the job cannot be accepted: the filter does not read");
         return false;
     }
-    AgentLog(QStringLiteral("%1: accepted into %2").arg(Tag(), m_strFolder));
+    AgentLog(QStringLiteral("%1: accepted into %2").arg(Tag(), m_folder.path));
     return true;
 }
 
@@ -162,7 +186,7 @@ bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
         why = QStringLiteral("page %1 where page %2 was due").arg(page.page).arg(m_nPagesDone + 1);
         return false;
     }
-    const QString path = JobPageFile(m_strFolder, kPageFileName, static_cast<int>(page.page));
+    const QString path = JobPageFile(m_folder.path, kPageFileName, static_cast<int>(page.page));
     // The rows at their place on the whole page (DecodePage checked that they lie on it).
     const QRect rows(static_cast<int>(page.left), static_cast<int>(page.top), static_cast<int>(page.width),
                      static_cast<int>(page.height));
@@ -239,8 +263,7 @@ bool CAgentJob::OnEnd(const QByteArray &payload, QString &why)
     if (count == 0) {
         AgentLog(QStringLiteral("%1: no pages, nothing to show").arg(Tag()));
         SendDecision(PRINT);
-        RemoveJobFolder(m_strFolder);
-        m_strFolder.clear();
+        RemoveJobFolder(m_folder);
         return true;
     }
     m_stage = Stage::Ended;
@@ -294,20 +317,29 @@ void CAgentJob::Withdraw()
     if (m_preview) {
         ClosePreview();
     } else {
-        RemoveJobFolder(m_strFolder);
-        m_strFolder.clear();
+        RemoveJobFolder(m_folder);
     }
 }
 
 void CAgentJob::Shutdown()
 {
-    if (m_stage != Stage::Decided && m_filterFd >= 0) {
+    if (m_stage != Stage::Decided && m_stage != Stage::AwaitJob && m_filterFd >= 0) {
         AgentLog(QStringLiteral("%1: the agent is ending").arg(Tag()));
-        SendDecision(NONE);
+        NoDecision(QStringLiteral("the session's preview agent ended before the preview was shown"));
     }
     CloseFilter({});
     Withdraw();
     CheckFinished();
+}
+
+void CAgentJob::NoDecision(const QString &notShown)
+{
+    if (m_bWindowOpened) {
+        SendDecision(NONE);
+        return;
+    }
+    // Refuse withdraws the job as well; the preview, if it still runs, is asked to close.
+    Refuse(notShown);
 }
 
 void CAgentJob::CheckFinished()

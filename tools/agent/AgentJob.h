@@ -1,5 +1,7 @@
 #pragma once
 
+#include "JobFolder.h"
+
 #include "cups/AgentWire.h"
 #include "driverside/BmpWriter.h"
 #include "driverside/DriverChannel.h"
@@ -10,7 +12,9 @@
 #include <memory>
 #include <sys/types.h>
 
+class CRateLog;
 class QSocketNotifier;
+class QTimer;
 
 // The pages' base name in a job's folder: page 1 is page_00001.bmp.
 inline const QString kPageFileName = QStringLiteral("page");
@@ -27,10 +31,19 @@ inline const QString kPageFileName = QStringLiteral("page");
 //
 // A filter that closes or breaks the rules (an unknown, malformed or out-of-order packet) withdraws
 // the job: the preview is asked to close, or, before it was started, the files are removed.
+//
+// A job that cannot be shown after it was accepted (a page that cannot be stored, a preview that ends
+// before its window opened, the agent ending before then) is no decision of the user's: the filter
+// hears REFUSED with the reason and applies the queue's policy. A connection that sends no JOB within
+// kFirstMessageMs is closed.
 class CAgentJob : public QObject {
     Q_OBJECT
 public:
-    CAgentJob(int filterFd, uid_t peerUid, const QString &previewProgram, QObject *parent = nullptr);
+    static constexpr int kFirstMessageMs = 5000;
+
+    // idleLog takes the line for a connection closed for sending nothing (connections come in floods).
+    CAgentJob(int filterFd, uid_t peerUid, const QString &previewProgram, CRateLog *idleLog,
+              QObject *parent = nullptr);
     ~CAgentJob() override;
 
     // The agent is ending: the filter hears NONE, the preview is asked to close.
@@ -53,6 +66,9 @@ private:
     bool OnEnd(const QByteArray &payload, QString &why);
     void PageComplete();
     void Refuse(const QString &reason);
+    // The preview has ended without the user's word: NONE when its window was shown, else REFUSED.
+    void NoDecision(const QString &notShown);
+    void OnFirstMessageDue();
     void SendDecision(agentwire::Decision decision);
     void CloseFilter(const QString &why);
     void Withdraw();
@@ -73,10 +89,12 @@ private:
     uid_t m_peerUid = 0;
     QSocketNotifier *m_filterNotifier = nullptr;
     QString m_strPreviewProgram;
+    CRateLog *m_pIdleLog = nullptr;
+    QTimer *m_firstMessage = nullptr;
 
     Stage m_stage = Stage::AwaitJob;
     agentwire::JobInfo m_job;
-    QString m_strFolder;        // with its trailing '/'; empty until made and after removal
+    JobFolder m_folder;         // empty until made and after removal
     agentwire::PageInfo m_page; // the page being received
     quint32 m_nPagesDone = 0;
     CBmpWriter m_writer;
@@ -86,5 +104,6 @@ private:
     QSocketNotifier *m_previewRead = nullptr;
     QSocketNotifier *m_previewWrite = nullptr;
     bool m_bCloseSent = false;
+    bool m_bWindowOpened = false;
     bool m_bFinished = false;
 };

@@ -16,6 +16,10 @@ using namespace agentwire;
 
 namespace {
 
+const QString kNotShown = QStringLiteral(
+    "the preview could not open its window (no display it can reach, or it failed to start; the agent's "
+    "log has its reason)");
+
 // Millimetres from micrometres, rounded, at least 1. A page size the raster does not give (0) is
 // measured from the dots instead: dots x 25400 / dpi micrometres.
 int Millimetres(quint32 micrometres, quint32 dots, quint32 dpi)
@@ -36,7 +40,7 @@ bool CAgentJob::StartPreview(const PageInfo &firstPage, QString *why)
     JobFileKeys keys;
     keys.maxTapeWidthMm = widthMm;
     keys.maxTapeLengthMm = lengthMm;
-    keys.filePath = m_strFolder;
+    keys.filePath = m_folder.path;
     keys.fileName = kPageFileName;
     keys.copies = static_cast<int>(qBound<quint32>(1, m_job.copies, INT_MAX));
     keys.tapeWidth = QStringLiteral("%1mm").arg(widthMm);
@@ -54,7 +58,8 @@ bool CAgentJob::StartPreview(const PageInfo &firstPage, QString *why)
 
     PreviewCommand command;
     command.program = m_strPreviewProgram;
-    command.jobFile = m_strFolder + QStringLiteral("job.ini");
+    command.bEndWithStarter = true; // a preview must not outlive the agent it would decide through
+    command.jobFile = m_folder.path + QStringLiteral("job.ini");
     if (!WriteJobFile(command.jobFile, keys, why))
         return false;
     PreviewProcess process;
@@ -118,6 +123,7 @@ void CAgentJob::OnPreviewReadable()
 void CAgentJob::OnPreviewFrame(const DriverFrame &frame)
 {
     if (frame.kind == FRAME_POST && frame.message == WM_PREVIEW_OPENED) {
+        m_bWindowOpened = true;
         AgentLog(QStringLiteral("%1: preview window 0x%2 open").arg(Tag()).arg(frame.wParam, 0, 16));
     } else if (frame.kind == FRAME_SEND && frame.message == WM_PREVIEW_RESULT) {
         if (frame.wParam != PREVIEW_RESULT_PRINT && frame.wParam != PREVIEW_RESULT_CANCEL) {
@@ -136,7 +142,7 @@ void CAgentJob::OnPreviewFrame(const DriverFrame &frame)
         AgentLog(QStringLiteral("%1: the preview has ended").arg(Tag()));
         if (m_stage != Stage::Decided) {
             AgentLog(QStringLiteral("%1: the preview ended without the user's decision").arg(Tag()));
-            SendDecision(NONE);
+            NoDecision(kNotShown);
         }
     } else if (frame.kind == FRAME_SEND) {
         m_preview->Reply(frame, 0); // an unknown send is answered 0, as the preview does
@@ -149,7 +155,7 @@ void CAgentJob::OnPreviewGone()
     AgentLog(QStringLiteral("%1: the preview (pid %2) is gone").arg(Tag()).arg(m_previewPid));
     if (m_stage != Stage::Decided) {
         AgentLog(QStringLiteral("%1: the preview ended without the user's decision").arg(Tag()));
-        SendDecision(NONE);
+        NoDecision(kNotShown);
     }
     delete m_previewRead;
     m_previewRead = nullptr;
@@ -157,7 +163,6 @@ void CAgentJob::OnPreviewGone()
     m_previewWrite = nullptr;
     m_preview.reset();
     m_writer.Abandon();
-    RemoveJobFolder(m_strFolder);
-    m_strFolder.clear();
+    RemoveJobFolder(m_folder);
     CheckFinished();
 }

@@ -17,8 +17,9 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Shows print jobs of Corvane preview queues in the preview before they reach the printer.\n"
-        "Runs in the foreground until the session ends (SIGHUP) or SIGTERM; started with the session\n"
-        "by its autostart entry. Logs one line per event on stderr."));
+        "Runs in the foreground until the session ends (SIGHUP), SIGTERM, or its display goes away;\n"
+        "started with the session by its autostart entry. Without a display it does not start.\n"
+        "Logs one line per event on stderr."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption preview(QStringLiteral("preview"),
@@ -37,6 +38,8 @@ int main(int argc, char **argv)
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("help-all")))
+        parser.process(QCoreApplication::arguments()); // shows it with the toolkit's options and exits 0
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty()) {

@@ -121,11 +121,21 @@ quint32 CAgentLink::Receive(int timeoutMs)
     quint32 type = 0;
     QByteArray payload;
     quint32 value = 0;
-    if (ready > 0 && ReceivePacket(m_fd, type, payload) == Io::Ok && type == DECISION &&
-        DecodeUint(payload, value) && (value == PRINT || value == CANCEL || value == NONE))
+    Io io = ready > 0 ? ReceivePacket(m_fd, type, payload) : Io::WouldBlock;
+    // An agent that closes with rows of ours unread shows as a reset first, before the packets it sent
+    // (its refusal); the next read has them, or the end.
+    if (io == Io::End)
+        io = ReceivePacket(m_fd, type, payload);
+    const bool bPacket = io == Io::Ok;
+    if (bPacket && type == DECISION && DecodeUint(payload, value) &&
+        (value == PRINT || value == CANCEL || value == NONE)) {
         m_decision = value;
-    else
+    } else if (bPacket && type == REFUSED) {
+        m_decision = kGivenUp;
+        m_strRefusal = QString::fromUtf8(payload.left(static_cast<qsizetype>(kMaxTitleBytes)));
+    } else {
         m_decision = NONE;
+    }
     return m_decision;
 }
 

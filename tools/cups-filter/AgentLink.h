@@ -29,10 +29,16 @@ public:
     bool SendRows(const QByteArray &rows, bool pageDone);
     bool SendEnd(quint32 pageCount);
 
+    // The agent gave the job up after it had accepted it (a page it could not store, a preview that
+    // could not be shown, the session ending before the window opened): no decision, the policy applies.
+    // Not a value on the wire; Refusal() holds the agent's reason.
+    static constexpr quint32 kGivenUp = 0x100;
+
     // The user's decision when one has come, without waiting; 0 when none has come yet.
     quint32 PollDecision();
     // Waits for the decision; NONE when the agent goes away or speaks out of turn.
     quint32 WaitDecision();
+    const QString &Refusal() const { return m_strRefusal; }
 
     void Close();
 
@@ -43,5 +49,6 @@ private:
     int m_fd = -1;
     QByteArray m_pending;
     quint32 m_decision = 0;
+    QString m_strRefusal;
     bool m_gone = false;
 };

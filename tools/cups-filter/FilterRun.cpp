@@ -149,6 +149,11 @@ void CFilterRun::SayWaiting()
 
 int CFilterRun::Decided(quint32 decision)
 {
+    if (decision == CAgentLink::kGivenUp) {
+        m_agent.Close();
+        return WithoutPreview(QStringLiteral("the preview agent gave the job up: %1").arg(m_agent.Refusal()),
+                              true);
+    }
     if (decision == PRINT) {
         m_agent.Close();
         cupslog::Info(QStringLiteral("Printing: the job was printed from the preview."));
