@@ -325,7 +325,7 @@ void CAgentJob::Shutdown()
 {
     if (m_stage != Stage::Decided && m_stage != Stage::AwaitJob && m_filterFd >= 0) {
         AgentLog(QStringLiteral("%1: the agent is ending").arg(Tag()));
-        NoDecision(QStringLiteral("the session's preview agent ended before the preview was shown"));
+        NoDecision(QStringLiteral("the preview agent of the session ended before the preview was shown"));
     }
     CloseFilter({});
     Withdraw();

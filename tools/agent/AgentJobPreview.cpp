@@ -17,8 +17,8 @@ using namespace agentwire;
 namespace {
 
 const QString kNotShown = QStringLiteral(
-    "the preview could not open its window (no display it can reach, or it failed to start; the agent's "
-    "log has its reason)");
+    "the preview could not open its window (no display it can reach, or it failed to start; the log of the "
+    "agent has its reason)");
 
 // Millimetres from micrometres, rounded, at least 1. A page size the raster does not give (0) is
 // measured from the dots instead: dots x 25400 / dpi micrometres.
