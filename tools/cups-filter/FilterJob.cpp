@@ -69,17 +69,22 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
         return false;
     }
     bool ok = true;
-    if (ppd_attr_t *attr = ppdFindAttr(ppd, kFilterKeyword, nullptr);
-        attr == nullptr || attr->value == nullptr) {
+    const char *serverBin = std::getenv("CUPS_SERVERBIN");
+    const QByteArray folder = serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups";
+    for (ppd_attr_t *attr = ppdFindAttr(ppd, kFilterKeyword, nullptr); attr != nullptr && ok;
+         attr = ppdFindNextAttr(ppd, kFilterKeyword, nullptr)) {
+        const QByteArray value = attr->value != nullptr ? QByteArray(attr->value) : QByteArray();
+        Filter filter{value.simplified().split(' ').first(), ResolveProgram(value, folder, why)};
+        ok = !filter.program.isEmpty();
+        m_filters.append(filter);
+    }
+    if (m_filters.isEmpty()) {
         *why = QStringLiteral("the PPD has no *%1: it is not a preview queue's")
                    .arg(QLatin1String(kFilterKeyword));
         ok = false;
-    } else {
-        const char *serverBin = std::getenv("CUPS_SERVERBIN");
-        m_printerFilter = ResolveProgram(
-            attr->value, serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups", why);
-        ok = !m_printerFilter.isEmpty();
     }
+    if (ok)
+        ChooseFilter(inputkind::Kind::Unknown);
 
     // The job's option over the queue's default, the PPD's default choice (which lpadmin -o
     // CorvaneWithoutSession=... rewrites). The scheduler puts a queue's IPP default (lpadmin -o
@@ -112,4 +117,20 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
         }
     }
     return ok;
+}
+
+bool CFilterJob::ChooseFilter(inputkind::Kind kind)
+{
+    const Filter *chosen = m_filters.isEmpty() ? nullptr : &m_filters.first();
+    for (const Filter &filter : m_filters) {
+        if (inputkind::Takes(filter.source, kind)) {
+            chosen = &filter;
+            break;
+        }
+    }
+    if (chosen == nullptr)
+        return false;
+    m_printerFilter = chosen->program;
+    m_printerFilterSource = chosen->source;
+    return !inputkind::Takes(chosen->source, inputkind::Kind::Raster);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "InputKind.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -16,8 +19,12 @@ public:
     // False with the reason when the command line is not a filter's.
     bool ParseArguments(int argc, char **argv, QString *why);
     // Reads the PPD and the job's options. False with the reason when the queue is not a preview
-    // queue (no *CorvaneFilter naming a program). Notes that are no failure go to notes.
+    // queue (no *CorvaneFilter, or one naming no program). Notes that are no failure go to notes.
     bool ReadQueue(QStringList *notes, QString *why);
+    // Takes the printer's filter for input of kind: the first *CorvaneFilter whose source type takes
+    // it, else the first of all (whose road then says what is wrong with the input). True when that
+    // filter takes a document (PDF or PostScript) rather than raster.
+    bool ChooseFilter(inputkind::Kind kind);
 
     quint32 JobId() const { return m_jobId; }
     const QByteArray &User() const { return m_user; }
@@ -27,8 +34,10 @@ public:
     const QByteArray &File() const { return m_file; }
     // The arguments as given, for the printer's filter.
     char **Argv() const { return m_argv; }
-    // The printer's filter program: a full path, or "-" when the printer takes the raster as it is.
+    // The chosen printer's filter program: a full path, or "-" when the printer takes the data as it is.
     const QByteArray &PrinterFilter() const { return m_printerFilter; }
+    // The chosen filter's source MIME type.
+    const QByteArray &PrinterFilterSource() const { return m_printerFilterSource; }
     WithoutSession Policy() const { return m_policy; }
     // Why the policy is what it is ("the job's option", "the queue's default").
     const QString &PolicySource() const { return m_policySource; }
@@ -46,7 +55,13 @@ private:
     QByteArray m_options;
     QByteArray m_file;
     char **m_argv = nullptr;
+    struct Filter {
+        QByteArray source;
+        QByteArray program;
+    };
+    QList<Filter> m_filters;
     QByteArray m_printerFilter;
+    QByteArray m_printerFilterSource;
     WithoutSession m_policy = WithoutSession::Print;
     QString m_policySource;
 };

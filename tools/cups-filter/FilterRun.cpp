@@ -1,9 +1,12 @@
 #include "FilterRun.h"
 
 #include "CupsLog.h"
+#include "InputKind.h"
 #include "PrinterFilter.h"
 
 #include <QFile>
+
+#include <utility>
 
 #include <cerrno>
 #include <csignal>
@@ -23,6 +26,8 @@ constexpr quint32 kRowsBetweenPolls = 256;
 void OnTerminate(int)
 {
     cupslog::WriteRaw("INFO: The job was cancelled; the preview closes.\n");
+    if (const pid_t rasterizer = CRasterizer::RunningPid(); rasterizer > 0)
+        ::kill(rasterizer, SIGTERM);
     ::_exit(cupslog::EXIT_DONE);
 }
 
@@ -68,9 +73,22 @@ int CFilterRun::Run(int argc, char **argv)
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    if (!inputkind::ReadHead(m_input, &m_head)) {
+        cupslog::Error(QStringLiteral("The job cannot be read, nothing was printed: %1.")
+                           .arg(QString::fromLocal8Bit(strerror(errno))));
+        return cupslog::EXIT_DONE;
+    }
+    const inputkind::Kind kind = inputkind::Identify(m_head);
+    const bool document = m_job.ChooseFilter(kind);
     if (!m_spool.OpenSpool(&why))
         return WithoutPreview(why, false);
-    if (!m_spool.StartRaster(m_input, &why))
+    int raster = m_input;
+    if (document) {
+        int exitCode = cupslog::EXIT_DONE;
+        if ((raster = StartDocument(kind, &exitCode)) < 0)
+            return exitCode;
+    }
+    if (!m_spool.StartRaster(raster, &why, std::exchange(m_head, {})))
         return BadRaster(why);
     switch (m_spool.NextPage(&why)) {
     case CRasterSpool::Header::Bad:
@@ -94,6 +112,27 @@ int CFilterRun::Run(int argc, char **argv)
         return WithoutPreview(why, true);
     cupslog::Info(QStringLiteral("Showing the job in the preview."));
     return Stream();
+}
+
+// A printer's filter that takes a document: the input is spooled whole, and the pages shown come from
+// CUPS's rasterizer reading the spool. The raster copy's descriptor, or -1 when the job has ended.
+int CFilterRun::StartDocument(inputkind::Kind kind, int *exitCode)
+{
+    QString why;
+    if (kind != inputkind::Kind::Pdf && kind != inputkind::Kind::PostScript) {
+        *exitCode = BadDocument(QStringLiteral("it is %1, and the printer's filter takes %2")
+                                    .arg(inputkind::Name(kind), QString::fromUtf8(m_job.PrinterFilterSource())));
+        return -1;
+    }
+    if (!m_passThrough.SpoolOriginal(m_spool, m_input, std::exchange(m_head, {}), &why)) {
+        cupslog::Error(QStringLiteral("The job cannot be spooled, nothing was printed: %1.").arg(why));
+        DrainInput(m_input);
+        return -1;
+    }
+    const int raster = m_passThrough.StartRasterizer(m_job.Argv(), &why);
+    if (raster < 0)
+        *exitCode = WithoutPreview(why, true);
+    return raster;
 }
 
 int CFilterRun::Stream()
@@ -121,6 +160,8 @@ int CFilterRun::Stream()
         case CRasterSpool::Header::Bad:
             return BadRaster(why);
         case CRasterSpool::Header::End:
+            if (m_passThrough.IsActive() && !(why = m_passThrough.RasterizerEnd()).isEmpty())
+                return BadDocument(why);
             if (!m_agent.SendEnd(m_spool.PageCount()))
                 return Decided(m_agent.PollDecision());
             return Decided(m_agent.WaitDecision());
@@ -164,8 +205,22 @@ int CFilterRun::WithoutPreview(const QString &why, bool rasterRead)
 
 int CFilterRun::BadRaster(const QString &why)
 {
+    if (m_passThrough.IsActive()) {
+        const QString rasterizer = m_passThrough.RasterizerEnd();
+        return BadDocument(rasterizer.isEmpty() ? why : rasterizer);
+    }
     m_agent.Close();
     cupslog::Error(QStringLiteral("The job's raster is damaged, nothing was printed: %1.").arg(why));
+    DrainInput(m_input);
+    return cupslog::EXIT_DONE;
+}
+
+int CFilterRun::BadDocument(const QString &why)
+{
+    m_agent.Close();
+    cupslog::Error(QStringLiteral("The job's document cannot be rasterized for the preview, nothing was "
+                                  "printed: %1.")
+                       .arg(why));
     DrainInput(m_input);
     return cupslog::EXIT_DONE;
 }
@@ -176,7 +231,10 @@ int CFilterRun::Print(bool fromSpool)
 {
     char **argv = m_job.Argv();
     int input = m_input;
-    if (fromSpool) {
+    if (fromSpool && m_passThrough.IsActive()) {
+        input = m_passThrough.Original();
+        argv[6] = nullptr;
+    } else if (fromSpool) {
         if (!m_spool.DrainToEnd()) {
             cupslog::Error(QStringLiteral("The job cannot be spooled: %1; nothing was printed.")
                                .arg(QString::fromLocal8Bit(strerror(errno))));
@@ -186,7 +244,7 @@ int CFilterRun::Print(bool fromSpool)
         input = m_spool.Rewound();
         argv[6] = nullptr; // the spool, not the job's file, is the printer filter's input
     }
-    const QString error = RunPrinterFilter(m_job.PrinterFilter(), argv, input);
+    const QString error = RunPrinterFilter(m_job.PrinterFilter(), argv, input, fromSpool ? QByteArray() : m_head);
     if (error.isEmpty())
         return cupslog::EXIT_DONE;
     cupslog::Error(error);

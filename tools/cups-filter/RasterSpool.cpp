@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -67,9 +68,10 @@ bool CRasterSpool::OpenSpool(QString *why)
     return true;
 }
 
-bool CRasterSpool::StartRaster(int inputFd, QString *why)
+bool CRasterSpool::StartRaster(int inputFd, QString *why, const QByteArray &head)
 {
     m_input = inputFd;
+    m_head = head;
     m_raster = cupsRasterOpenIO(TeeCallback, this, CUPS_RASTER_READ);
     if (m_raster == nullptr) {
         *why = m_spooled == 0 ? QStringLiteral("the input is empty")
@@ -82,11 +84,17 @@ bool CRasterSpool::StartRaster(int inputFd, QString *why)
 ssize_t CRasterSpool::Read(unsigned char *buffer, size_t length)
 {
     ssize_t n;
-    do
-        n = ::read(m_input, buffer, length);
-    while (n < 0 && errno == EINTR);
+    if (!m_head.isEmpty()) {
+        n = static_cast<ssize_t>(std::min(length, static_cast<size_t>(m_head.size())));
+        std::memcpy(buffer, m_head.constData(), static_cast<size_t>(n));
+        m_head.remove(0, n);
+    } else {
+        do
+            n = ::read(m_input, buffer, length);
+        while (n < 0 && errno == EINTR);
+    }
     if (n > 0) {
-        if (!WriteAll(m_spool, buffer, static_cast<size_t>(n))) {
+        if (m_spool >= 0 && !WriteAll(m_spool, buffer, static_cast<size_t>(n))) {
             m_writeFailed = true;
             return -1;
         }
@@ -215,4 +223,16 @@ int CRasterSpool::Rewound()
     if (m_spool < 0 || ::lseek(m_spool, 0, SEEK_SET) != 0)
         return -1;
     return m_spool;
+}
+
+int CRasterSpool::SpoolWhole(int inputFd, const QByteArray &head)
+{
+    m_input = inputFd;
+    m_head = head;
+    if (!DrainToEnd() || m_writeFailed)
+        return -1;
+    const int spool = Rewound();
+    if (spool >= 0)
+        m_spool = -1;
+    return spool;
 }
