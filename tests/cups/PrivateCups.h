@@ -37,7 +37,7 @@ public:
     QString LabelPdf(int pages) const;
     // What the direct queue prints of file (the reference for the preview queue); empty on failure.
     QByteArray PrintDirect(const QString &file) const;
-    // Files in the scheduler's temporary folder (where filters spool), by name.
+    // Files and folders in the scheduler's temporary folder (where filters spool), by name.
     QStringList TempFiles() const;
 
     ~CPrivateCups();

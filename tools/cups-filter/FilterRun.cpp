@@ -26,8 +26,7 @@ constexpr quint32 kRowsBetweenPolls = 256;
 void OnTerminate(int)
 {
     cupslog::WriteRaw("INFO: The job was cancelled; the preview closes.\n");
-    if (const pid_t rasterizer = CRasterizer::RunningPid(); rasterizer > 0)
-        ::kill(rasterizer, SIGTERM);
+    CRasterizer::EndOnSignal();
     ::_exit(cupslog::EXIT_DONE);
 }
 

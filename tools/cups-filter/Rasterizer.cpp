@@ -6,14 +6,46 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 volatile sig_atomic_t g_runningPid = 0;
+// The rasterizer's own temporary folder, and "TMPDIR=" it for its environment: Ghostscript keeps
+// temporary files that a rasterizer ended by a cancel leaves behind; the folder goes with them.
+char g_folder[4096];
+char g_tmpdirEntry[4096 + 8];
+
+// Removes g_folder and the files in it, with system calls only (it runs in the SIGTERM handler too).
+void RemoveFolder()
+{
+    if (g_folder[0] == '\0')
+        return;
+    const int fd = ::open(g_folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (bool removed = fd >= 0; removed;) {
+        removed = false;
+        ::lseek(fd, 0, SEEK_SET);
+        alignas(8) char buffer[4096];
+        for (long n; (n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer)) > 0;) {
+            for (long at = 0; at < n;) {
+                const auto *entry = reinterpret_cast<const struct dirent64 *>(buffer + at);
+                const char *name = entry->d_name;
+                if (!(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))))
+                    removed = ::unlinkat(fd, name, 0) == 0 || removed;
+                at += entry->d_reclen;
+            }
+        }
+    }
+    if (fd >= 0)
+        ::close(fd);
+    ::rmdir(g_folder);
+    g_folder[0] = '\0';
+}
 
 // How long a rasterizer told to end may take before it is killed.
 constexpr int kStopGraceMs = 2000;
@@ -30,9 +62,13 @@ CRasterizer::~CRasterizer()
     Stop();
 }
 
-pid_t CRasterizer::RunningPid()
+void CRasterizer::EndOnSignal()
 {
-    return g_runningPid;
+    if (const pid_t pid = g_runningPid; pid > 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    RemoveFolder();
 }
 
 int CRasterizer::Start(char **argv, int documentFd, QString *why)
@@ -41,7 +77,14 @@ int CRasterizer::Start(char **argv, int documentFd, QString *why)
     m_program = QByteArray(serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups") +
                 "/filter/gstoraster";
     const char *tmp = std::getenv("TMPDIR");
-    QByteArray logPath = QByteArray(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/corvane-rip-XXXXXX";
+    QByteArray folder = QByteArray(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/corvane-rip-XXXXXX";
+    if (folder.size() >= static_cast<qsizetype>(sizeof g_folder) - 16 || ::mkdtemp(folder.data()) == nullptr) {
+        *why = QStringLiteral("cannot make a folder for the rasterizer: %1").arg(Errno());
+        return -1;
+    }
+    std::strcpy(g_folder, folder.constData());
+    std::strcpy(g_tmpdirEntry, ("TMPDIR=" + folder).constData());
+    QByteArray logPath = folder + "/messages-XXXXXX";
     m_log = ::mkostemp(logPath.data(), O_CLOEXEC);
     if (m_log < 0) {
         *why = QStringLiteral("cannot make a file for the rasterizer's messages: %1").arg(Errno());
@@ -54,8 +97,10 @@ int CRasterizer::Start(char **argv, int documentFd, QString *why)
         return -1;
     }
     // Everything the child needs is made before the fork: after it, only async-signal-safe calls.
-    char *childArgv[7] = {const_cast<char *>("gstoraster"), argv[1], argv[2], argv[3], argv[4], argv[5],
-                          nullptr};
+    // The document by name (the spool through /dev/fd) rather than as stdin: gstoraster would copy
+    // stdin into a temporary file of its own, which a cancel would leave behind.
+    char *childArgv[8] = {const_cast<char *>("gstoraster"), argv[1], argv[2], argv[3], argv[4], argv[5],
+                          const_cast<char *>("/dev/fd/0"), nullptr};
     static char kRasterType[] = "FINAL_CONTENT_TYPE=application/vnd.cups-raster";
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
@@ -79,6 +124,7 @@ int CRasterizer::Start(char **argv, int documentFd, QString *why)
             ::dup2(pipeFds[1], STDOUT_FILENO) < 0 || ::dup2(m_log, STDERR_FILENO) < 0)
             ::_exit(127);
         ::putenv(kRasterType);
+        ::putenv(g_tmpdirEntry);
         ::execv(m_program.constData(), childArgv);
         ::_exit(127);
     }
@@ -125,12 +171,14 @@ void CRasterizer::Stop()
         m_pid = -1;
         g_runningPid = 0;
     }
+    RemoveFolder();
     if (m_log >= 0)
         ::close(m_log);
     m_log = -1;
 }
 
-// The rasterizer's own words for a failure: its last ERROR line, else how it ended.
+// The rasterizer's own words for a failure: its last ERROR line, else its first WARNING, and how it
+// ended.
 QString CRasterizer::Reason(int status)
 {
     if ((WIFEXITED(status) && WEXITSTATUS(status) == 0) || (WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE))
@@ -145,10 +193,15 @@ QString CRasterizer::Reason(int status)
         }
     }
     QByteArray last;
+    QByteArray warning;
     for (const QByteArray &line : text.split('\n')) {
         if (line.startsWith("ERROR: "))
             last = line.mid(7).trimmed();
+        else if (line.startsWith("WARNING: ") && warning.isEmpty())
+            warning = line.mid(9).trimmed();
     }
+    if (last.isEmpty())
+        last = warning;
     QString ended = WIFEXITED(status) ? QStringLiteral("exit status %1").arg(WEXITSTATUS(status))
                                       : QStringLiteral("signal %1").arg(WTERMSIG(status));
     if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && last.isEmpty())

@@ -10,6 +10,8 @@
 // the job's arguments, the scheduler's environment with PPD= the queue's PPD, and CUPS raster asked for
 // whatever the queue's last type is. Its diagnostics go to an unlinked file, not to the scheduler, so
 // that the job's messages stay corvane-cups's; the last ERROR line is kept for the reason of a failure.
+// It runs with a temporary folder of its own, removed when it ends, however it ends while corvane-cups
+// lives (only a SIGKILL of corvane-cups leaves the folder and what Ghostscript had in it).
 class CRasterizer {
 public:
     CRasterizer() = default;
@@ -27,8 +29,9 @@ public:
     // Ends the rasterizer now, whatever it is doing.
     void Stop();
 
-    // The running rasterizer's process id for the SIGTERM handler (0 when none runs).
-    static pid_t RunningPid();
+    // For the SIGTERM handler: kills a running rasterizer and removes its temporary folder, with
+    // system calls only.
+    static void EndOnSignal();
 
 private:
     QString Reason(int status);

@@ -1,0 +1,266 @@
+// corvane-cups in front of the other driver forms a CUPS queue has, each against the same printer's
+// queue without the preview: a Foomatic driver (foomatic-rip runs Ghostscript into the sample label
+// filter; corvane-cups gets PDF) and a driverless IPP Everywhere printer (ippeveprinter; PWG raster
+// goes to the printer as it is).
+#include "CupsFilterFixture.h"
+#include "IppPrinter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+// The preview PPD of a printer's PPD in the shape corvane-ppd gives it: every line of the filter
+// statement CUPS uses whose input is raster, PDF or PostScript names corvane-cups and is followed by
+// *CorvaneFilter with the original value; lines of other printable types go; the option is added.
+QByteArray PreviewPpd(const QByteArray &ppd)
+{
+    static const QByteArrayList kTypes{"application/vnd.cups-raster", "image/pwg-raster",
+                                       "application/vnd.cups-pdf",    "application/pdf",
+                                       "application/vnd.cups-postscript", "application/postscript"};
+    const QByteArray keyword = ppd.contains("\n*cupsFilter2:") ? "*cupsFilter2:" : "*cupsFilter:";
+    QByteArray out;
+    for (const QByteArray &line : ppd.split('\n')) {
+        if (!line.startsWith(keyword)) {
+            out += line.startsWith("*NickName:") ? line.left(line.lastIndexOf('"')) + " with Preview\"\n"
+                                                 : line + '\n';
+            continue;
+        }
+        const QByteArray value = line.mid(line.indexOf('"') + 1, line.lastIndexOf('"') - line.indexOf('"') - 1);
+        const QByteArray type = value.simplified().split(' ').first();
+        if (kTypes.contains(type))
+            out += keyword + " \"" + value.left(value.lastIndexOf(' ') + 1) + "corvane-cups\"\n" +
+                   "*CorvaneFilter: \"" + value + "\"\n";
+        else if (type == "application/vnd.cups-command")
+            out += line + '\n';
+    }
+    return out.trimmed() + "\n*OpenUI *CorvaneWithoutSession/When No Preview Can Open: PickOne\n"
+                           "*OrderDependency: 100 AnySetup *CorvaneWithoutSession\n"
+                           "*DefaultCorvaneWithoutSession: Print\n"
+                           "*CorvaneWithoutSession Print/Print Without Preview: \"\"\n"
+                           "*CorvaneWithoutSession Drop/Do Not Print: \"\"\n"
+                           "*CloseUI: *CorvaneWithoutSession\n";
+}
+
+// Where a form's queues print: a file: device, or the driverless printer.
+struct FormCase {
+    const char *name;
+    const char *queue; // the printer's own queue; its preview queue is QUEUE-preview
+    // The long job to cancel: PDF, or for "image/pwg-raster" PWG raster (CUPS's own rasterizer before
+    // the preview would leave its temporary files behind, as it does on the printer's queue).
+    const char *longFormat;
+    const char *badFormat;
+    QByteArray badDocument; // a document the form's road rejects
+    const char *badStatus;
+};
+
+void PrintTo(const FormCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CupsFormsTest : public CupsFilterTest, public ::testing::WithParamInterface<FormCase> {
+protected:
+    static void SetUpTestSuite()
+    {
+        CupsFilterTest::SetUpTestSuite();
+        const CPrivateCups &cups = CPrivateCups::Instance();
+        if (!cups.Missing().isEmpty() || !cups.Broken().isEmpty())
+            return;
+        QDir().mkpath(cups.Dir() + QStringLiteral("/ppds"));
+        s_broken[QStringLiteral("foomatic")] = AddQueues(
+            QStringLiteral("foomatic"), QStringLiteral(CORVANE_SOURCE_DIR "/tests/cups/data/foomatic-label.ppd"), {});
+        s_ipp = std::make_unique<CIppPrinter>(cups.Dir() + QStringLiteral("/ipp"), 18631);
+        s_broken[QStringLiteral("driverless")] =
+            s_ipp->Broken().isEmpty() ? AddQueues(QStringLiteral("driverless"), {}, s_ipp->Uri()) : s_ipp->Broken();
+    }
+
+    static void TearDownTestSuite() { s_ipp.reset(); }
+
+    // The printer's queue (from ppd, or lpadmin -m everywhere for uri) and its preview queue.
+    static QString AddQueues(const QString &name, const QString &ppd, const QString &uri)
+    {
+        const CPrivateCups &cups = CPrivateCups::Instance();
+        const QString device = uri.isEmpty() ? QStringLiteral("file://%1/out/%2.prn").arg(cups.Dir(), name) : uri;
+        const QString preview = cups.Dir() + QStringLiteral("/ppds/%1-preview.ppd").arg(name);
+        QString output;
+        if (cups.Client(QStringLiteral("lpadmin"),
+                        {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"), device,
+                         ppd.isEmpty() ? QStringLiteral("-m") : QStringLiteral("-P"),
+                         ppd.isEmpty() ? QStringLiteral("everywhere") : ppd},
+                        &output) != 0)
+            return QStringLiteral("lpadmin %1: %2").arg(name, output);
+        // The scheduler writes the PPD of an everywhere queue after lpadmin has returned.
+        QFile original(ppd.isEmpty() ? cups.Dir() + QStringLiteral("/ppd/%1.ppd").arg(name) : ppd);
+        for (int i = 0; i < 500 && !original.exists(); ++i)
+            QThread::msleep(20);
+        QFile made(preview);
+        if (!original.open(QIODevice::ReadOnly) || !made.open(QIODevice::WriteOnly) ||
+            made.write(PreviewPpd(original.readAll())) < 0)
+            return QStringLiteral("cannot make %1").arg(preview);
+        made.close();
+        if (cups.Client(QStringLiteral("lpadmin"),
+                        {QStringLiteral("-p"), name + QStringLiteral("-preview"), QStringLiteral("-E"),
+                         QStringLiteral("-v"), uri.isEmpty() ? QStringLiteral("file://%1/out/%2-preview.prn").arg(cups.Dir(), name) : uri,
+                         QStringLiteral("-P"), preview},
+                        &output) != 0)
+            return QStringLiteral("lpadmin %1-preview: %2").arg(name, output);
+        return {};
+    }
+
+    void SetUp() override
+    {
+        CupsFilterTest::SetUp();
+        m_queue = QLatin1String(GetParam().queue);
+        ASSERT_TRUE(s_broken.value(m_queue).isEmpty()) << s_broken.value(m_queue).toStdString();
+        m_preview = m_queue + QStringLiteral("-preview");
+        m_tempBefore = CPrivateCups::Instance().TempFiles();
+    }
+
+    // Prints file on queue; the job's end state and, through out, what the printer received.
+    QString Print(const QString &queue, const QString &file, const QStringList &options, QByteArray *out)
+    {
+        const CPrivateCups &cups = CPrivateCups::Instance();
+        cups.ClearOutput(queue);
+        s_ipp->Clear();
+        m_job = cups.Submit(queue, file, options);
+        const QString state = m_job == 0 ? QStringLiteral("not submitted") : cups.WaitForJobEnd(m_job);
+        *out = m_queue == QStringLiteral("driverless") ? s_ipp->Received() : cups.Output(queue);
+        return state;
+    }
+
+    void ExpectReady()
+    {
+        const CPrivateCups &cups = CPrivateCups::Instance();
+        EXPECT_TRUE(cups.QueueState(m_preview).contains(QStringLiteral("is idle.  enabled")))
+            << cups.QueueState(m_preview).toStdString();
+        EXPECT_EQ(cups.TempFiles(), m_tempBefore);
+    }
+
+    static inline QMap<QString, QString> s_broken; // by queue: why its queues are missing
+    static inline std::unique_ptr<CIppPrinter> s_ipp;
+    QString m_queue;
+    QString m_preview;
+};
+
+// Every page reaches the preview at the label's size; Print gives the direct queue's bytes; Cancel
+// prints nothing; without an agent the policy prints those bytes or drops the job.
+TEST_P(CupsFormsTest, PrintsWhatThePrintersQueuePrints)
+{
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    QByteArray direct, out;
+    ASSERT_EQ(Print(m_queue, s_pdf, {}, &direct), QStringLiteral("completed"));
+    ASSERT_FALSE(direct.isEmpty());
+    {
+        CFakeAgent agent(CFakeAgent::Answer::Print);
+        EXPECT_EQ(Print(m_preview, s_pdf, {}, &out), QStringLiteral("completed"));
+        EXPECT_TRUE(out == direct) << out.size() << " bytes, the printer's queue's " << direct.size();
+        const CFakeAgent::Seen seen = agent.Snapshot();
+        EXPECT_TRUE(seen.problem.isEmpty()) << seen.problem.toStdString();
+        EXPECT_EQ(seen.endCount, 3);
+        ASSERT_EQ(seen.pages.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(seen.pages[i].xDpi, 300u);
+            // 1.125 x 3.5 in, the label of both printers; PWG raster gives it in whole dots (1/300 in).
+            EXPECT_NEAR(seen.pages[i].widthUm, 28575, 85);
+            EXPECT_NEAR(seen.pages[i].lengthUm, 88900, 85);
+            EXPECT_EQ(seen.pageBytes[i], agentwire::RowBytes(seen.pages[i]) * seen.pages[i].height);
+        }
+    }
+    ExpectReady();
+    {
+        CFakeAgent agent(CFakeAgent::Answer::Cancel);
+        EXPECT_EQ(Print(m_preview, s_pdf, {}, &out), QStringLiteral("completed"));
+        EXPECT_TRUE(out.isEmpty()) << out.size() << " bytes printed after Cancel";
+        EXPECT_TRUE(cups.JobStatus(m_job).startsWith(QStringLiteral("Cancelled in the preview")))
+            << cups.JobStatus(m_job).toStdString();
+    }
+    ExpectReady();
+    EXPECT_EQ(Print(m_preview, s_pdf, {}, &out), QStringLiteral("completed"));
+    EXPECT_TRUE(out == direct) << "no agent, policy Print: " << out.size() << " bytes";
+    EXPECT_EQ(Print(m_preview, s_pdf, {QStringLiteral("CorvaneWithoutSession=Drop")}, &out),
+              QStringLiteral("completed"));
+    EXPECT_TRUE(out.isEmpty()) << "no agent, policy Drop: " << out.size() << " bytes";
+    EXPECT_TRUE(cups.JobStatus(m_job).startsWith(QStringLiteral("Not printed, without preview")))
+        << cups.JobStatus(m_job).toStdString();
+    ExpectReady();
+}
+
+// Whether a process whose command line holds text is running.
+bool Running(const QByteArray &text)
+{
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text))
+            return true;
+    }
+    return false;
+}
+
+// `cancel` while the preview is open ends the filter and every process it started, and prints nothing; a
+// document the form's road cannot read is a clear error, with nothing printed.
+TEST_P(CupsFormsTest, CancelledWhileOpenOrRejected)
+{
+    const FormCase &c = GetParam();
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    const QByteArray title = "forms-" + QByteArray(c.name) + QByteArray::number(::getpid());
+    {
+        // 40 pages, and an agent that stops reading in page 1: the rasterizers are still at work.
+        CFakeAgent agent(CFakeAgent::Answer::StallInPage);
+        s_ipp->Clear();
+        cups.ClearOutput(m_preview);
+        QString document = cups.LabelPdf(40);
+        if (QByteArray(c.longFormat) == "image/pwg-raster") {
+            const QString pwg = cups.Dir() + QStringLiteral("/label40.pwg");
+            ASSERT_EQ(QProcess::execute(QStringLiteral("gs"),
+                                        {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+                                         QStringLiteral("-sDEVICE=pwgraster"), QStringLiteral("-r300"),
+                                         QStringLiteral("-sOutputFile=") + pwg, document}),
+                      0);
+            document = pwg;
+        }
+        m_job = cups.Submit(m_preview, document,
+                            {QStringLiteral("job-name=") + QString::fromLatin1(title),
+                             QStringLiteral("document-format=") + QLatin1String(c.longFormat)});
+        ASSERT_TRUE(agent.WaitFor(
+            [](const CFakeAgent::Seen &s) { return !s.pageBytes.isEmpty() && s.pageBytes[0] > 0; }));
+        EXPECT_TRUE(Running(title));
+        EXPECT_EQ(cups.Client(QStringLiteral("cancel"), {QString::number(m_job)}), 0);
+        EXPECT_TRUE(agent.WaitFor([](const CFakeAgent::Seen &s) { return s.closedByFilter; }, 10000));
+        EXPECT_EQ(cups.WaitForJobEnd(m_job), QStringLiteral("canceled"));
+        for (int i = 0; i < 250 && Running(title); ++i)
+            QThread::msleep(20);
+        EXPECT_FALSE(Running(title)) << "a process of the cancelled job is still running";
+        EXPECT_TRUE(cups.Output(m_preview).isEmpty() && s_ipp->Received().isEmpty());
+    }
+    ExpectReady();
+    const QString bad = cups.Dir() + QStringLiteral("/bad-%1").arg(QLatin1String(c.name));
+    QFile file(bad);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.badDocument) == c.badDocument.size());
+    file.close();
+    CFakeAgent agent(CFakeAgent::Answer::Print);
+    QByteArray out;
+    EXPECT_EQ(Print(m_preview, bad, {QStringLiteral("document-format=") + QLatin1String(c.badFormat)}, &out),
+              QStringLiteral("completed"));
+    EXPECT_TRUE(out.isEmpty()) << out.size() << " bytes printed of a bad document";
+    EXPECT_TRUE(cups.JobStatus(m_job).startsWith(QLatin1String(c.badStatus))) << cups.JobStatus(m_job).toStdString();
+    EXPECT_EQ(agent.Snapshot().endCount, -1) << "a bad document was completed for the preview";
+    ExpectReady();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, CupsFormsTest,
+    ::testing::Values(
+        FormCase{"Foomatic", "foomatic", "application/pdf", "application/vnd.cups-pdf",
+                 QByteArrayLiteral("%PDF-1.7\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\nno PDF\n"),
+                 "The job's document cannot be rasterized for the preview, nothing was printed: gstoraster: "},
+        FormCase{"Driverless", "driverless", "image/pwg-raster", "image/pwg-raster", QByteArray("RaS2\0\0\0\0PwgRaster", 17),
+                 "The job's raster is damaged, nothing was printed: "}),
+    [](const ::testing::TestParamInfo<FormCase> &param) { return std::string(param.param.name); });
+
+} // namespace
