@@ -5,6 +5,7 @@
 #include <QByteArrayList>
 #include <QList>
 
+#include <algorithm>
 #include <optional>
 
 namespace previewppd {
@@ -29,8 +30,8 @@ struct Texts {
 const Texts kEnglish{"When No Preview Can Open", "Print Without Preview", "Do Not Print"};
 const Texts kJapanese{"プレビューを開けないとき", "プレビューなしで印刷", "印刷しない"};
 
-// The printer's raster filter: the statement and the fields of its value.
-struct RasterFilter {
+// A filter line of the printer's PPD: the statement and the fields of its value.
+struct FilterLine {
     const Statement *statement = nullptr;
     QByteArrayList types; // input, or input and output for *cupsFilter2
     QByteArray cost;
@@ -38,10 +39,10 @@ struct RasterFilter {
 };
 
 // "type [type] cost program" (program may hold blanks); nullopt when the value is not of that form.
-std::optional<RasterFilter> ParseFilter(const Statement &statement, int typeCount)
+std::optional<FilterLine> ParseFilter(const Statement &statement, int typeCount)
 {
     QByteArray rest = statement.value.simplified();
-    RasterFilter filter;
+    FilterLine filter;
     filter.statement = &statement;
     for (int i = 0; i <= typeCount; ++i) {
         const qsizetype blank = rest.indexOf(' ');
@@ -55,24 +56,53 @@ std::optional<RasterFilter> ParseFilter(const Statement &statement, int typeCoun
     }
     bool number = false;
     filter.cost.toInt(&number);
-    if (!number || rest.isEmpty())
+    if (!number || rest.isEmpty() || !filter.types.first().contains('/'))
         return std::nullopt;
     filter.program = rest;
     return filter;
 }
 
-// The raster filter CUPS would use: *cupsFilter2 lines override every *cupsFilter line.
-std::optional<RasterFilter> FindRasterFilter(const QList<Statement> &statements, QString *refusal)
+// The inputs the preview stage reads: it shows them and then hands them on unchanged.
+bool IsPreviewInput(const QByteArray &type)
+{
+    static const QByteArrayList types{kRasterType,
+                                      "image/pwg-raster",
+                                      "application/vnd.cups-pdf",
+                                      "application/pdf",
+                                      "application/vnd.cups-postscript",
+                                      "application/postscript"};
+    return types.contains(type);
+}
+
+// Inputs that are no document (printer commands: clean the heads, report the supplies): their lines stay.
+bool IsCommandInput(const QByteArray &type)
+{
+    return type == "application/vnd.cups-command";
+}
+
+// What the rewrite does with the printer's filter lines.
+struct FilterPlan {
+    QList<FilterLine> preview;        // rewritten to name corvane-cups, followed by *CorvaneFilter
+    QList<const Statement *> leftOut; // printable inputs that would reach the device without the preview
+    bool postScript = false;          // no filter line at all: a PostScript printer
+};
+
+// The lines CUPS uses: the *cupsFilter2 lines when there are any, else the *cupsFilter lines; with neither,
+// the printer takes PostScript as it is.
+std::optional<FilterPlan> PlanFilters(const QList<Statement> &statements, QString *refusal)
 {
     bool hasFilter2 = false;
     for (const Statement &statement : statements)
         hasFilter2 = hasFilter2 || statement.keyword == "cupsFilter2";
     const QByteArray keyword = hasFilter2 ? "cupsFilter2" : "cupsFilter";
-    QList<RasterFilter> raster;
+    FilterPlan plan;
+    QByteArrayList others;
+    bool any = false;
     for (const Statement &statement : statements) {
         if (statement.keyword != keyword)
             continue;
-        const std::optional<RasterFilter> filter = ParseFilter(statement, hasFilter2 ? 2 : 1);
+        any = true;
+        const std::optional<FilterLine> filter = ParseFilter(statement, hasFilter2 ? 2 : 1);
         if (!filter) {
             *refusal = QStringLiteral("line %1: *%2 is not \"%3\"")
                            .arg(statement.line)
@@ -81,30 +111,38 @@ std::optional<RasterFilter> FindRasterFilter(const QList<Statement> &statements,
                                            : QStringLiteral("input cost program"));
             return std::nullopt;
         }
-        if (filter->types.first() == kRasterType)
-            raster.append(*filter);
+        const QByteArray &input = filter->types.first();
+        if (IsPreviewInput(input)) {
+            for (const FilterLine &earlier : plan.preview) {
+                if (earlier.types.first() == input) {
+                    *refusal = QStringLiteral("the PPD names two filters for %1 (lines %2 and %3); it is not "
+                                              "clear which one drives the printer")
+                                   .arg(QString::fromLatin1(input))
+                                   .arg(earlier.statement->line)
+                                   .arg(statement.line);
+                    return std::nullopt;
+                }
+            }
+            plan.preview.append(*filter);
+        } else if (!IsCommandInput(input)) {
+            plan.leftOut.append(&statement);
+            if (!others.contains(input))
+                others.append(input);
+        }
     }
-    if (raster.isEmpty()) {
-        *refusal = QStringLiteral("the printer does not take CUPS raster (no *%1 for %2): a PostScript or "
-                                  "PDF printer cannot have a preview stage")
-                       .arg(QString::fromLatin1(keyword), QString::fromLatin1(kRasterType));
-        return std::nullopt;
+    if (!any) {
+        plan.postScript = true;
+        return plan;
     }
-    if (raster.size() > 1) {
-        *refusal = QStringLiteral("the PPD names %1 raster filters (lines %2 and %3); it is not clear which "
-                                  "one drives the printer")
-                       .arg(raster.size())
-                       .arg(raster[0].statement->line)
-                       .arg(raster[1].statement->line);
-        return std::nullopt;
-    }
-    if (raster.first().program == "-") {
+    if (plan.preview.isEmpty()) {
         *refusal =
-            QStringLiteral("the printer takes CUPS raster as it is (filter \"-\"): there is no printer "
-                           "filter to run after the preview");
+            QStringLiteral("the printer takes none of the inputs a preview stage reads (CUPS or PWG "
+                           "raster, PDF, PostScript): its *%1 lines are for %2")
+                .arg(QString::fromLatin1(keyword), others.isEmpty() ? QStringLiteral("printer commands only")
+                                                                    : QString::fromLatin1(others.join(", ")));
         return std::nullopt;
     }
-    return raster.first();
+    return plan;
 }
 
 // text + suffix in at most limit bytes: text is cut after its last whole word that fits.
@@ -123,9 +161,10 @@ QByteArray Fit(const QByteArray &text, const QByteArray &suffix, qsizetype limit
     return text.left(cut).trimmed() + suffix;
 }
 
-bool IsModelName(const QByteArray &keyword)
+// The names a printer list shows; *ModelName stays, for the printer's filters choose their protocol by it.
+bool IsListName(const QByteArray &keyword)
 {
-    return keyword == "ModelName" || keyword == "ShortNickName" || keyword == "NickName";
+    return keyword == "ShortNickName" || keyword == "NickName";
 }
 
 // The option, its choices and their translations, in the PPD's line ends.
@@ -221,28 +260,42 @@ Result Make(const QByteArray &original, const QByteArray &wrappedQueue)
         result.refusal = QStringLiteral("the queue name holds a quote or a line end");
         return result;
     }
-    const std::optional<RasterFilter> filter = FindRasterFilter(document.statements, &result.refusal);
-    if (!filter)
+    const std::optional<FilterPlan> plan = PlanFilters(document.statements, &result.refusal);
+    if (!plan)
         return result;
 
     const QByteArray &eol = document.eol;
+    // Added after the filter lines' rewrite, before the option: the wrapped queue, and for a PostScript
+    // printer the filter line that puts corvane-cups in front of it.
+    QByteArray added;
+    if (plan->postScript) {
+        added += ppdtext::QuotedLine("cupsFilter", QByteArray(kPostScriptType) + " 0 " + kFilterProgram, eol);
+        added += ppdtext::QuotedLine(kFilterKeyword, QByteArray(kPostScriptType) + " 0 -", eol);
+    }
+    if (!wrappedQueue.isEmpty())
+        added += ppdtext::QuotedLine(kWrapsKeyword, wrappedQueue, eol);
+    added += OptionBlock(document.statements, eol);
+
     const qsizetype optionPlace = OptionPlace(document.statements);
     QByteArray out;
     out.reserve(original.size() + 8192);
     for (qsizetype i = 0; i < document.statements.size(); ++i) {
         const Statement &statement = document.statements[i];
+        const auto preview =
+            std::find_if(plan->preview.begin(), plan->preview.end(),
+                         [&](const FilterLine &line) { return line.statement == &statement; });
         QByteArray lines;
         bool rewritten = true;
-        if (&statement == filter->statement) {
-            const QByteArray value = filter->types.join(' ') + ' ' + filter->cost + ' ' + kFilterProgram;
+        if (preview != plan->preview.end()) {
+            const QByteArray value = preview->types.join(' ') + ' ' + preview->cost + ' ' + kFilterProgram;
             lines = ppdtext::QuotedLine(statement.keyword, value, eol) +
                     ppdtext::QuotedLine(kFilterKeyword, statement.value, eol);
-            if (!wrappedQueue.isEmpty())
-                lines += ppdtext::QuotedLine(kWrapsKeyword, wrappedQueue, eol);
-        } else if (statement.quoted && IsModelName(statement.keyword)) {
+        } else if (plan->leftOut.contains(&statement)) {
+            lines.clear();
+        } else if (statement.quoted && IsListName(statement.keyword)) {
             const qsizetype limit = statement.keyword == "ShortNickName" ? kMaxShortNickName : kMaxLine;
             lines = ppdtext::QuotedLine(statement.keyword, Fit(statement.value, kModelSuffix, limit), eol);
-        } else if (statement.keyword.endsWith(".Translation") && IsModelName(statement.option) &&
+        } else if (statement.keyword.endsWith(".Translation") && IsListName(statement.option) &&
                    !statement.translation.trimmed().isEmpty()) {
             const bool japanese = statement.keyword.startsWith("ja.");
             const QByteArray translation = Fit(statement.translation.trimmed(),
@@ -265,11 +318,37 @@ Result Make(const QByteArray &original, const QByteArray &wrappedQueue)
         if (i == optionPlace) {
             if (!EndsWithLineEnd(out))
                 out += eol;
-            out += OptionBlock(document.statements, eol);
+            out += added;
         }
     }
     result.ppd = out;
     return result;
+}
+
+QList<Filter> PrinterFilters(const QByteArray &ppd)
+{
+    QList<Filter> filters;
+    const ppdtext::Document document = ppdtext::Split(ppd);
+    for (const Statement &statement : document.statements) {
+        if (statement.keyword != kFilterKeyword)
+            continue;
+        // A destination is a MIME type (it has a slash), a cost is a number.
+        const QByteArray value = statement.value.simplified();
+        const qsizetype first = value.indexOf(' ');
+        const qsizetype second = first < 0 ? -1 : value.indexOf(' ', first + 1);
+        const int typeCount =
+            second > first && value.mid(first + 1, second - first - 1).contains('/') ? 2 : 1;
+        const std::optional<FilterLine> parsed = ParseFilter(statement, typeCount);
+        if (!parsed)
+            continue;
+        Filter filter;
+        filter.source = parsed->types.first();
+        filter.destination = typeCount == 2 ? parsed->types.last() : QByteArray();
+        filter.cost = parsed->cost.toInt();
+        filter.program = parsed->program;
+        filters.append(filter);
+    }
+    return filters;
 }
 
 QByteArray Attribute(const QByteArray &ppd, const char *keyword)

@@ -7,10 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cups/ppd.h>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -58,104 +62,180 @@ PpdCounts ReadWithCups(const QByteArray &text)
 }
 #pragma GCC diagnostic pop
 
-// Every line of the original is in the preview PPD, in order, byte for byte, except the lines the rewrite
-// owns: the raster filter (its program now corvane-cups) and the model's names (now saying "Preview").
-// The preview PPD's other lines are the ones it adds.
-void ExpectOriginalKept(const QByteArray &original, const QByteArray &preview)
+// The name a printer list shows: *NickName, *ShortNickName or a translation of them.
+bool IsListName(const QByteArray &line)
 {
-    QByteArrayList kept;
-    for (const QByteArray &line : preview.split('\n'))
-        if (!line.startsWith("*Corvane") && !line.contains("CorvaneWithoutSession"))
-            kept.append(line);
-    const QByteArrayList lines = original.split('\n');
-    ASSERT_EQ(kept.size(), lines.size());
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (kept[i] == lines[i])
-            continue;
-        const bool filter = lines[i].startsWith("*cupsFilter") && kept[i].endsWith(" corvane-cups\"") &&
-                            lines[i].contains("vnd.cups-raster");
-        const bool name = lines[i].contains("Name") &&
-                          (kept[i].contains("with Preview") || kept[i].contains("プレビュー付き"));
-        EXPECT_TRUE(filter || name) << "line " << i + 1 << ": " << lines[i].constData() << " became "
-                                    << kept[i].constData();
-    }
+    const QByteArray name = line.left(line.indexOf(':'));
+    return name.startsWith("*NickName") || name.startsWith("*ShortNickName") ||
+           name.contains(".Translation NickName/") || name.contains(".Translation ShortNickName/");
 }
 
-TEST(PreviewPpd, CupsSamplePpds)
+// Every line of the original is in the preview PPD, in order, byte for byte, except the lines the rewrite
+// owns: the filter lines (for an input the preview reads, the program is now corvane-cups; for other
+// printable inputs, they are left out) and the names printer lists show (now saying "Preview"). The
+// preview PPD's other lines are the ones it adds. Returns the number of filter lines left out.
+int ExpectOriginalKept(const QByteArray &original, const QByteArray &preview)
+{
+    const bool postScript = !original.contains("\n*cupsFilter");
+    QByteArrayList kept;
+    for (const QByteArray &line : preview.split('\n'))
+        if (!line.startsWith("*Corvane") && !line.contains("CorvaneWithoutSession") &&
+            !(postScript && line == "*cupsFilter: \"application/vnd.cups-postscript 0 corvane-cups\""))
+            kept.append(line);
+    const QByteArrayList lines = original.split('\n');
+    int leftOut = 0;
+    qsizetype j = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray &line = lines[i];
+        const QByteArray next = j < kept.size() ? kept[j] : QByteArray();
+        if (next == line) {
+            ++j;
+            continue;
+        }
+        if (line.startsWith("*cupsFilter")) {
+            // The same statement, types and cost, with corvane-cups for the program; or left out.
+            QByteArrayList fields = line.mid(line.indexOf('"') + 1).chopped(1).simplified().split(' ');
+            fields.last() = "corvane-cups";
+            if (next == line.left(line.indexOf(':')) + ": \"" + fields.join(' ') + '"') {
+                ++j;
+            } else {
+                ++leftOut;
+                EXPECT_FALSE(line.contains("vnd.cups-command")) << line.constData();
+            }
+            continue;
+        }
+        const QByteArray name = line.left(line.indexOf(line.contains(".Translation") ? '/' : ':'));
+        const bool renamed = IsListName(line) && next.startsWith(name) &&
+                             (next.contains("with Preview") || next.contains("プレビュー付き"));
+        EXPECT_TRUE(renamed) << "line " << i + 1 << ": " << line.constData() << " became "
+                             << next.constData();
+        ++j;
+    }
+    EXPECT_EQ(j, kept.size()) << "lines the original does not have";
+    return leftOut;
+}
+
+// cupstestppd's verdict (exit code) on a PPD text; it finds the filters in serverBin/filter.
+int TestPpd(const QByteArray &text, const QString &path, const QString &serverBin)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return -1;
+    file.close();
+    QProcess test;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CUPS_SERVERBIN"), serverBin);
+    test.setProcessEnvironment(environment);
+    test.start(QStringLiteral("cupstestppd"), {QStringLiteral("-q"), path});
+    return test.waitForFinished(60000) ? test.exitCode() : -1;
+}
+
+// Every PPD of CUPS's sample drivers and of printer-driver-dymo (the drivers of real label and tape
+// printers, whose filters choose their protocol by *ModelName).
+TEST(PreviewPpd, DriverPpds)
 {
     const QString ppdc = QStandardPaths::findExecutable(QStringLiteral("ppdc"));
     const QString cupstestppd = QStandardPaths::findExecutable(QStringLiteral("cupstestppd"));
     ASSERT_FALSE(ppdc.isEmpty() || cupstestppd.isEmpty())
         << "ppdc and cupstestppd missing: install cups-ppdc";
+    const QString dymo = QStringLiteral("/usr/lib/cups/driver/dymo");
+    ASSERT_TRUE(QFile::exists(dymo)) << "printer-driver-dymo is not installed";
     QTemporaryDir dir;
     ASSERT_EQ(QProcess::execute(
                   ppdc, {QStringLiteral("-d"), dir.path(), QStringLiteral("/usr/share/cups/drv/sample.drv")}),
               0);
-    // cupstestppd looks for the filters in CUPS_SERVERBIN/filter.
+    // cupstestppd looks for the filters in CUPS_SERVERBIN/filter: the system's, and corvane-cups.
+    const QString serverBin = dir.filePath(QStringLiteral("serverbin"));
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("serverbin/filter")));
-    for (const QString &name : {QStringLiteral("rastertolabel"), QStringLiteral("rastertoepson"),
-                                QStringLiteral("rastertohp"), QStringLiteral("corvane-cups")}) {
-        QFile filter(dir.filePath(QStringLiteral("serverbin/filter/") + name));
-        ASSERT_TRUE(filter.open(QIODevice::WriteOnly));
-        filter.write("#!/bin/sh\nexit 0\n");
-        filter.close();
-        filter.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-    }
+    const QDir system(QStringLiteral("/usr/lib/cups/filter"));
+    for (const QString &name : system.entryList(QDir::Files))
+        QFile::link(system.filePath(name), serverBin + QStringLiteral("/filter/") + name);
+    QFile stand(serverBin + QStringLiteral("/filter/corvane-cups"));
+    ASSERT_TRUE(stand.open(QIODevice::WriteOnly));
+    stand.write("#!/bin/sh\nexit 0\n");
+    stand.close();
+    stand.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                         QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
 
     struct Case {
-        const char *file, *filter; // filter: the printer's raster filter, or null when refused
+        QString name;
+        QByteArray text;
+        QByteArray program; // the printer's own filter; "-" for a PostScript printer
     };
-    const Case cases[] = {
+    QList<Case> cases;
+    const struct {
+        const char *file, *program;
+    } samples[] = {
         {"dymo.ppd", "rastertolabel"},     {"zebra.ppd", "rastertolabel"},
         {"zebracpl.ppd", "rastertolabel"}, {"zebraep1.ppd", "rastertolabel"},
         {"intelbar.ppd", "rastertolabel"}, {"deskjet.ppd", "rastertohp"},
         {"laserjet.ppd", "rastertohp"},    {"generpcl.ppd", "rastertohp"},
         {"epson9.ppd", "rastertoepson"},   {"epson24.ppd", "rastertoepson"},
-        {"okidata9.ppd", "rastertoepson"}, {"generic.ppd", nullptr},
+        {"okidata9.ppd", "rastertoepson"}, {"generic.ppd", "-"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.file);
-        QFile file(dir.filePath(QString::fromLatin1(c.file)));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray original = file.readAll();
-        const previewppd::Result result = previewppd::Make(original, "direct");
-        if (!c.filter) {
-            EXPECT_TRUE(result.ppd.isEmpty());
-            EXPECT_TRUE(result.refusal.contains(QStringLiteral("does not take CUPS raster")))
-                << result.refusal.toStdString();
+    for (const auto &sample : samples) {
+        QFile file(dir.filePath(QString::fromLatin1(sample.file)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << sample.file;
+        cases.append({QString::fromLatin1(sample.file), file.readAll(), sample.program});
+    }
+    QProcess list;
+    list.start(dymo, {QStringLiteral("list")});
+    ASSERT_TRUE(list.waitForFinished(60000));
+    // The driver unpacks each PPD in a process of its own: all at once.
+    std::vector<std::unique_ptr<QProcess>> cats;
+    QStringList uris;
+    for (const QByteArray &line : list.readAllStandardOutput().split('\n')) {
+        if (line.isEmpty())
             continue;
-        }
-        ASSERT_TRUE(result.refusal.isEmpty()) << result.refusal.toStdString();
-        ExpectOriginalKept(original, result.ppd);
+        uris.append(QString::fromUtf8(line.split('"').value(1)));
+        cats.push_back(std::make_unique<QProcess>());
+        cats.back()->start(dymo, {QStringLiteral("cat"), uris.back()});
+    }
+    for (qsizetype i = 0; i < uris.size(); ++i) {
+        ASSERT_TRUE(cats[i]->waitForFinished(120000)) << uris[i].toStdString();
+        // The tape printers have a protocol of their own.
+        const bool tape =
+            QRegularExpression(QStringLiteral("/(lm|lp350|lw450dt|lwduot)[^/]*$")).match(uris[i]).hasMatch();
+        cases.append({uris[i], cats[i]->readAllStandardOutput(), tape ? "raster2dymolm" : "raster2dymolw"});
+    }
+    ASSERT_EQ(cases.size(), 12 + 25);
 
-        const PpdCounts before = ReadWithCups(original);
+    int accepted = 0; // originals that cupstestppd accepts: their preview PPDs must pass too
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        const previewppd::Result result = previewppd::Make(c.text, "direct");
+        ASSERT_TRUE(result.refusal.isEmpty()) << result.refusal.toStdString();
+        EXPECT_EQ(ExpectOriginalKept(c.text, result.ppd), 0);
+        for (const char *keyword : {"ModelName", "Manufacturer", "Product", "cupsModelNumber"})
+            EXPECT_EQ(previewppd::Attribute(result.ppd, keyword), previewppd::Attribute(c.text, keyword));
+
+        const PpdCounts before = ReadWithCups(c.text);
         const PpdCounts after = ReadWithCups(result.ppd);
         ASSERT_GT(before.options, 0);
         EXPECT_EQ(after.options, before.options + 1);
         EXPECT_EQ(after.sizes, before.sizes);
-        EXPECT_EQ(after.filter, "application/vnd.cups-raster 50 corvane-cups");
-        EXPECT_EQ(after.corvaneFilter, "application/vnd.cups-raster 50 " + QByteArray(c.filter));
+        const QByteArray input = c.program == "-" ? "application/vnd.cups-postscript 0 "
+                                                  : before.filter.left(before.filter.lastIndexOf(' ') + 1);
+        EXPECT_EQ(after.filter, input + "corvane-cups");
+        EXPECT_EQ(after.corvaneFilter, input + c.program);
         EXPECT_EQ(after.optionDefault, "Print");
         EXPECT_EQ(previewppd::Attribute(result.ppd, previewppd::kWrapsKeyword), "direct");
+        const QList<previewppd::Filter> filters = previewppd::PrinterFilters(result.ppd);
+        ASSERT_EQ(filters.size(), 1);
+        EXPECT_EQ(filters[0].program, c.program);
 
-        const QString out = dir.filePath(QStringLiteral("preview-") + QString::fromLatin1(c.file));
-        QFile preview(out);
-        ASSERT_TRUE(preview.open(QIODevice::WriteOnly));
-        preview.write(result.ppd);
-        preview.close();
-        QProcess test;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("CUPS_SERVERBIN"), dir.filePath(QStringLiteral("serverbin")));
-        test.setProcessEnvironment(environment);
-        test.start(cupstestppd, {QStringLiteral("-q"), out});
-        ASSERT_TRUE(test.waitForFinished(60000));
-        EXPECT_EQ(test.exitCode(), 0) << test.readAll().constData();
+        const int originalVerdict = TestPpd(c.text, dir.filePath(QStringLiteral("original.ppd")), serverBin);
+        if (originalVerdict == 0) {
+            ++accepted;
+            EXPECT_EQ(TestPpd(result.ppd, dir.filePath(QStringLiteral("preview.ppd")), serverBin), 0);
+        }
 
         const previewppd::Result again = previewppd::Make(result.ppd);
         EXPECT_TRUE(again.refusal.startsWith(QStringLiteral("already a preview PPD")))
             << again.refusal.toStdString();
     }
+    EXPECT_GE(accepted, 12);
 }
 
 TEST(PreviewPpd, TextForms)
@@ -177,11 +257,12 @@ TEST(PreviewPpd, TextForms)
                                 "*de.Translation CorvaneWithoutSession/When No Preview Can Open: \"\"",
                                 "*de.CorvaneWithoutSession Print/Print Without Preview: \"\"",
                                 "*de.CorvaneWithoutSession Drop/Do Not Print: \"\""};
-    const QByteArrayList names{"*PPD-Adobe: \"4.3\"", "*ModelName: \"Tape 9 with Preview\"",
+    const QByteArrayList names{"*PPD-Adobe: \"4.3\"", "*ModelName: \"Tape 9\"",
                                "*ShortNickName: \"Tape 9 with Preview\"",
                                "*NickName: \"Tape 9, 1.0 with Preview\"", "*cupsLanguages: \"en de\""};
-    // A multi-line value that looks like statements, filters for other inputs, a translated name.
-    const QByteArrayList middle{"*cupsFilter: \"application/vnd.cups-pdf 0 -\"", "*JCLBegin: \"<1B>%-12345X",
+    // A multi-line value that looks like statements, a filter line for printer commands.
+    const QByteArrayList middle{"*cupsFilter: \"application/vnd.cups-command 0 -\"",
+                                "*JCLBegin: \"<1B>%-12345X",
                                 "*cupsFilter: \"application/vnd.cups-raster 50 x\"", "\"", "*End"};
     struct Case {
         const char *name;
@@ -214,6 +295,37 @@ TEST(PreviewPpd, TextForms)
              QByteArrayList{"*cupsFilter: \"application/vnd.cups-raster 50 corvane-cups\"",
                             "*CorvaneFilter: \"application/vnd.cups-raster 50 t\"", "*OpenGroup: General"} +
              size + QByteArrayList{"*CloseGroup: General"} + option + QByteArrayList{"*% End"}},
+        {"Foomatic: PDF and PostScript; commands stay, other inputs are left out", "\n",
+         head +
+             QByteArrayList{"*cupsFilter: \"application/vnd.cups-pdf 0 foomatic-rip\"",
+                            "*cupsFilter: \"image/jpeg 0 jpegtotape\"",
+                            "*cupsFilter: \"application/vnd.cups-command 0 commandtotape\"",
+                            "*cupsFilter: \"application/vnd.cups-postscript 100 foomatic-rip\""} +
+             size,
+         names +
+             QByteArrayList{"*cupsFilter: \"application/vnd.cups-pdf 0 corvane-cups\"",
+                            "*CorvaneFilter: \"application/vnd.cups-pdf 0 foomatic-rip\"",
+                            "*cupsFilter: \"application/vnd.cups-command 0 commandtotape\"",
+                            "*cupsFilter: \"application/vnd.cups-postscript 100 corvane-cups\"",
+                            "*CorvaneFilter: \"application/vnd.cups-postscript 100 foomatic-rip\""} +
+             size + option},
+        {"driverless: PDF and PWG raster to the device, Apple raster left out", "\n",
+         head +
+             QByteArrayList{"*cupsFilter2: \"application/vnd.cups-pdf application/pdf 10 -\"",
+                            "*cupsFilter2: \"image/urf image/urf 100 -\"",
+                            "*cupsFilter2: \"image/pwg-raster image/pwg-raster 100 -\""} +
+             size,
+         names +
+             QByteArrayList{"*cupsFilter2: \"application/vnd.cups-pdf application/pdf 10 corvane-cups\"",
+                            "*CorvaneFilter: \"application/vnd.cups-pdf application/pdf 10 -\"",
+                            "*cupsFilter2: \"image/pwg-raster image/pwg-raster 100 corvane-cups\"",
+                            "*CorvaneFilter: \"image/pwg-raster image/pwg-raster 100 -\""} +
+             size + option},
+        {"PostScript printer: no filter line", "\n", head + size,
+         names + size +
+             QByteArrayList{"*cupsFilter: \"application/vnd.cups-postscript 0 corvane-cups\"",
+                            "*CorvaneFilter: \"application/vnd.cups-postscript 0 -\""} +
+             option},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -254,19 +366,20 @@ TEST(PreviewPpd, Refusals)
         {ppd + QByteArray("*A: \"x\0y\"\n", 10) + raster, "not a PPD file: it holds binary data"},
         {ppd + raster + "*Foo: \"never closed\n",
          "not a PPD file: the quoted value that starts on line 3 never ends"},
-        {ppd + "*cupsFilter: \"application/vnd.cups-postscript 0 -\"\n",
-         "the printer does not take CUPS raster"},
-        {ppd + raster + "*cupsFilter2: \"application/pdf application/vnd.x 0 -\"\n",
-         "the printer does not take CUPS raster (no *cupsFilter2"},
+        {ppd + "*cupsFilter: \"application/vnd.cups-command 0 commandtotape\"\n",
+         "the printer takes none of the inputs a preview stage reads (CUPS or PWG raster, PDF, PostScript): "
+         "its *cupsFilter lines are for printer commands only"},
+        {ppd + raster + "*cupsFilter2: \"image/urf image/urf 100 -\"\n*cupsFilter2: \"image/jpeg x 0 -\"\n",
+         "the printer takes none of the inputs a preview stage reads (CUPS or PWG raster, PDF, PostScript): "
+         "its *cupsFilter2 lines are for image/urf, image/jpeg"},
         {ppd + raster + "*cupsFilter: \"application/vnd.cups-raster 40 u\"\n",
-         "the PPD names 2 raster filters (lines 2 and 3)"},
-        {ppd + "*cupsFilter: \"application/vnd.cups-raster 0 -\"\n",
-         "the printer takes CUPS raster as it is"},
+         "the PPD names two filters for application/vnd.cups-raster (lines 2 and 3)"},
+        {ppd + "*cupsFilter: \"raster 0 -\"\n", "line 2: *cupsFilter is not \"input cost program\""},
         {ppd + "*cupsFilter: \"application/vnd.cups-raster fifty t\"\n",
          "line 2: *cupsFilter is not \"input cost program\""},
         {ppd + raster + "*CorvaneFilter: \"x\"\n", "already a preview PPD (it has *CorvaneFilter on line 3)"},
         {ppd + raster + "*OpenUI *CorvaneWithoutSession: PickOne\n", "the PPD already has an option"},
-        {ppd + "*ModelName: \"" + QByteArray(240, 'M') + "\"\n" + raster,
+        {ppd + "*NickName: \"" + QByteArray(240, 'M') + "\"\n" + raster,
          "line 2 would grow past the 255 characters a PPD line may hold"},
     };
     for (const auto &c : cases) {
@@ -277,6 +390,37 @@ TEST(PreviewPpd, Refusals)
         EXPECT_FALSE(result.refusal.contains(u'\n'));
     }
     EXPECT_TRUE(previewppd::Make(ppd + raster, "a\"b").refusal.contains(QStringLiteral("quote")));
+}
+
+TEST(PreviewPpd, PrinterFilters)
+{
+    const QByteArray ppd = "*PPD-Adobe: \"4.3\"\r\n"
+                           "*CorvaneFilter: \"application/vnd.cups-raster 50 rastertolabel\"\r\n"
+                           "*cupsFilter: \"application/vnd.cups-pdf 0 corvane-cups\"\r\n"
+                           "*CorvaneFilter: \"application/vnd.cups-pdf  0 foomatic-rip\"\r\n"
+                           "*CorvaneFilter: \"image/pwg-raster image/pwg-raster 100 -\"\r\n"
+                           "*CorvaneFilter: \"application/pdf application/x-p 10 /opt/p/bin/to p\"\r\n"
+                           "*CorvaneFilter: \"application/pdf ten p\"\r\n"
+                           "*CorvaneFilter: \"application/pdf 10\"\r\n";
+    const QList<previewppd::Filter> filters = previewppd::PrinterFilters(ppd);
+    const struct {
+        QByteArray source, destination;
+        int cost;
+        QByteArray program;
+    } expected[] = {
+        {"application/vnd.cups-raster", "", 50, "rastertolabel"},
+        {"application/vnd.cups-pdf", "", 0, "foomatic-rip"},
+        {"image/pwg-raster", "image/pwg-raster", 100, "-"},
+        {"application/pdf", "application/x-p", 10, "/opt/p/bin/to p"},
+    };
+    ASSERT_EQ(filters.size(), std::size(expected));
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        EXPECT_EQ(filters[i].source, expected[i].source) << i;
+        EXPECT_EQ(filters[i].destination, expected[i].destination) << i;
+        EXPECT_EQ(filters[i].cost, expected[i].cost) << i;
+        EXPECT_EQ(filters[i].program, expected[i].program) << i;
+    }
+    EXPECT_TRUE(previewppd::PrinterFilters("*PPD-Adobe: \"4.3\"\n").isEmpty());
 }
 
 } // namespace

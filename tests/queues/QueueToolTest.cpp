@@ -132,6 +132,14 @@ TEST_F(QueueTool, AddListRemoveAndRefusals)
        W("-p direct -o PageSize=w101h252 -o job-priority-default=20 -o printer-error-policy=abort-job"));
     Lp(lpadmin, W("-p ps -E -v file:///dev/null -P") << Path("ppds/generic.ppd"));
     Lp(lpadmin, W("-p raw -E -v file:///dev/null"));
+    // A printer that takes only Apple raster: no input the preview reads.
+    QFile urf(Path("urf.ppd"));
+    ASSERT_TRUE(urf.open(QIODevice::WriteOnly));
+    urf.write(FileText(Path("ppds/dymo.ppd"))
+                  .replace("*cupsFilter: \"application/vnd.cups-raster 50 rastertolabel\"",
+                           "*cupsFilter2: \"image/urf image/urf 100 -\""));
+    urf.close();
+    Lp(lpadmin, W("-p urf -E -v file:///dev/null -P") << urf.fileName());
     const auto snapshot = [&]() {
         return FileText(Path("cups/ppd/direct.ppd")) + Lp(QStringLiteral("lpoptions"), W("-p direct")) +
                Lp(QStringLiteral("lpstat"), W("-l -p direct")) + Lp(QStringLiteral("lpstat"), W("-v direct"));
@@ -154,9 +162,14 @@ TEST_F(QueueTool, AddListRemoveAndRefusals)
 
     run = Queue(W("add direct --name second"));
     EXPECT_EQ(run.exit, 0) << run.err.constData();
+    // A PostScript printer: corvane-cups in front of the device, which takes PostScript as it is.
+    run = Queue(W("add ps"));
+    EXPECT_EQ(run.exit, 0) << run.err.constData();
+    EXPECT_TRUE(FileText(Path("cups/ppd/ps-preview.ppd"))
+                    .contains("\n*CorvaneFilter: \"application/vnd.cups-postscript 0 -\"\n"));
     run = Queue(W("list"), true);
     EXPECT_EQ(run.exit, 0) << run.err.constData();
-    EXPECT_EQ(run.out, "direct-preview\tdirect\nsecond\tdirect\n");
+    EXPECT_EQ(run.out, "direct-preview\tdirect\nps-preview\tps\nsecond\tdirect\n");
 
     const struct {
         const char *arguments;
@@ -164,8 +177,10 @@ TEST_F(QueueTool, AddListRemoveAndRefusals)
         const char *error;
     } refusals[] = {
         {"add nope", false, "no queue named nope"},
-        {"add ps", false, "ps: the printer does not take CUPS raster"},
-        {"add raw", false, "raw has no PPD"},
+        {"add urf", false,
+         "urf: the printer takes none of the inputs a preview stage reads (CUPS or PWG raster, PDF, "
+         "PostScript): its *cupsFilter2 lines are for image/urf"},
+        {"add raw", false, "raw is a raw queue: it has no PPD, so jobs go to the device as they were sent"},
         {"add direct", false, "a queue named direct-preview exists already"},
         {"add second", false, "second is a preview queue itself"},
         {"add direct --name a/b", false, "a/b cannot name a queue"},
@@ -188,7 +203,7 @@ TEST_F(QueueTool, AddListRemoveAndRefusals)
     EXPECT_TRUE(run.err.startsWith("corvane-queue: CUPS is not running")) << run.err.constData();
     EXPECT_EQ(Queue(W("add")).exit, 2);
 
-    for (const char *name : {"direct-preview", "second"}) {
+    for (const char *name : {"direct-preview", "second", "ps-preview"}) {
         run = Queue({QStringLiteral("remove"), QString::fromLatin1(name)});
         EXPECT_EQ(run.exit, 0) << run.err.constData();
         EXPECT_EQ(run.out, "removed " + QByteArray(name) + '\n');

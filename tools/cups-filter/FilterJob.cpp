@@ -9,6 +9,8 @@
 // read its PPD; this file is the only user.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
+#include <QFile>
+
 #include <cstdlib>
 
 // The names the preview PPD gives the printer's filter and the option for jobs without a preview.
@@ -38,19 +40,11 @@ bool CFilterJob::ParseArguments(int argc, char **argv, QString *why)
     return true;
 }
 
-QByteArray CFilterJob::ResolveProgram(const QByteArray &filterValue, const QByteArray &serverBin,
-                                      QString *why)
+QByteArray CFilterJob::ResolveProgram(const QByteArray &program, const QByteArray &serverBin, QString *why)
 {
-    const QList<QByteArray> fields = filterValue.simplified().split(' ');
-    if (fields.size() != 3 && fields.size() != 4) {
-        *why = QStringLiteral("*%1 \"%2\" is not a filter line (type cost program)")
-                   .arg(QLatin1String(kFilterKeyword), QString::fromUtf8(filterValue));
-        return {};
-    }
-    const QByteArray program = fields.last();
     if (program == "-" || program.startsWith('/'))
         return program;
-    if (program.contains('/')) {
+    if (program.contains('/') || program.contains(' ') || program.isEmpty()) {
         *why = QStringLiteral("*%1 names \"%2\": a filter is a name in the filter folder or a full path")
                    .arg(QLatin1String(kFilterKeyword), QString::fromUtf8(program));
         return {};
@@ -68,15 +62,20 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
                    : QStringLiteral("the PPD file %1 cannot be read").arg(QString::fromLocal8Bit(ppdPath));
         return false;
     }
+    // The printer's filters, one for each input the queue takes.
+    QFile file(QFile::decodeName(ppdPath));
+    const QList<previewppd::Filter> filters = file.open(QIODevice::ReadOnly)
+                                                  ? previewppd::PrinterFilters(file.readAll())
+                                                  : QList<previewppd::Filter>();
     bool ok = true;
     const char *serverBin = std::getenv("CUPS_SERVERBIN");
     const QByteArray folder = serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups";
-    for (ppd_attr_t *attr = ppdFindAttr(ppd, kFilterKeyword, nullptr); attr != nullptr && ok;
-         attr = ppdFindNextAttr(ppd, kFilterKeyword, nullptr)) {
-        const QByteArray value = attr->value != nullptr ? QByteArray(attr->value) : QByteArray();
-        Filter filter{value.simplified().split(' ').first(), ResolveProgram(value, folder, why)};
-        ok = !filter.program.isEmpty();
-        m_filters.append(filter);
+    for (const previewppd::Filter &filter : filters) {
+        m_filters.append({filter.source, ResolveProgram(filter.program, folder, why)});
+        if (m_filters.last().program.isEmpty()) {
+            ok = false;
+            break;
+        }
     }
     if (m_filters.isEmpty()) {
         *why = QStringLiteral("the PPD has no *%1: it is not a preview queue's")

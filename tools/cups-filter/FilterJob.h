@@ -42,10 +42,9 @@ public:
     // Why the policy is what it is ("the job's option", "the queue's default").
     const QString &PolicySource() const { return m_policySource; }
 
-    // The program of a *cupsFilter or *cupsFilter2 value, resolved in serverBin/filter unless it is a
-    // full path; empty with the reason for a value that names none or a relative path with folders.
-    static QByteArray ResolveProgram(const QByteArray &filterValue, const QByteArray &serverBin,
-                                     QString *why);
+    // A filter line's program resolved in serverBin/filter unless it is a full path or "-"; empty with
+    // the reason for a relative path with folders or a name with blanks.
+    static QByteArray ResolveProgram(const QByteArray &program, const QByteArray &serverBin, QString *why);
 
 private:
     quint32 m_jobId = 0;

@@ -1,4 +1,4 @@
-// corvane-ppd: writes a preview PPD made from a raster printer's PPD.
+// corvane-ppd: writes a preview PPD made from a printer's PPD.
 #include "cups/PreviewPpd.h"
 
 #include <QFile>
@@ -11,13 +11,17 @@ namespace {
 
 constexpr char kHelp[] =
     "usage: corvane-ppd PPD [-o FILE]\n"
-    "Writes a preview PPD made from a raster printer's PPD to standard output, or to FILE.\n"
-    "The preview PPD keeps every option, page size and resolution of PPD. corvane-cups takes the place\n"
-    "of the printer's raster filter (the *cupsFilter or *cupsFilter2 for CUPS raster), which it keeps\n"
-    "in *CorvaneFilter and runs after the preview. The option CorvaneWithoutSession says what a job\n"
+    "Writes a preview PPD made from a printer's PPD to standard output, or to FILE.\n"
+    "The preview PPD keeps every statement of PPD byte for byte (*ModelName and every option, page size\n"
+    "and resolution: the printer's filters read them) but the names printer lists show (*NickName,\n"
+    "*ShortNickName) and the filter lines. corvane-cups takes the place of the printer's filter for each\n"
+    "input it previews (CUPS or PWG raster, PDF, PostScript): a raster driver, a PDF or PostScript driver\n"
+    "(Foomatic), a driverless printer (program \"-\"), a PostScript printer (no filter line). It keeps\n"
+    "each original line in *CorvaneFilter and hands the job on after the preview. Filter lines for other\n"
+    "printable inputs (image/urf, ...) are left out. The option CorvaneWithoutSession says what a job\n"
     "does when no preview can be shown: Print (the default) or Drop. PPD \"-\" reads standard input.\n"
-    "Refused, with the reason on standard error: a PPD of a printer that does not take CUPS raster\n"
-    "(a PostScript or PDF printer), a preview PPD, a file that is not a PPD.\n"
+    "Refused, with the reason on standard error: a PPD whose printer takes none of those inputs, a preview\n"
+    "PPD, a file that is not a PPD.\n"
     "  -o FILE   write to FILE (replaced only when the preview PPD is complete)\n"
     "  --help    show this text\n"
     "Exit status: 0 written, 1 refused or not written, 2 wrong command line.\n";

@@ -128,8 +128,9 @@ int CQueueCommands::Add(const QByteArray &queue, const QByteArray &requestedName
     const QByteArray ppd = m_cups.Ppd(wrapped, &why);
     if (ppd.isNull())
         return Fail(why.isEmpty()
-                        ? QStringLiteral("%1 has no PPD (a raw or driverless queue), so it does not take "
-                                         "CUPS raster")
+                        ? QStringLiteral("%1 is a raw queue: it has no PPD, so jobs go to the device as "
+                                         "they were sent and there is no printer filter to put a preview in "
+                                         "front of")
                               .arg(Text(wrapped))
                         : why);
     const previewppd::Result preview = previewppd::Make(ppd, wrapped);

@@ -1,4 +1,4 @@
-// corvane-queue: preview queues beside a machine's raster printer queues.
+// corvane-queue: preview queues beside a machine's printer queues.
 #include "CupsClient.h"
 #include "QueueCommands.h"
 
@@ -15,9 +15,11 @@ constexpr char kHelp[] =
     "       corvane-queue list\n"
     "Preview queues: a print job sent to a preview queue is shown in the print preview of the person who\n"
     "printed it, and reaches the printer only when they choose Print.\n"
-    "  add QUEUE     adds a preview queue beside the raster printer queue QUEUE: the same device, QUEUE's\n"
-    "                PPD made a preview PPD (as corvane-ppd makes it), QUEUE's location, access, error\n"
-    "                policy and server-side defaults. QUEUE itself stays as it is.\n"
+    "  add QUEUE     adds a preview queue beside the printer queue QUEUE: the same device, QUEUE's PPD\n"
+    "                made a preview PPD (as corvane-ppd makes it), QUEUE's location, access, error\n"
+    "                policy and server-side defaults. QUEUE itself stays as it is. QUEUE may have a CUPS\n"
+    "                raster driver, a PDF or PostScript driver (Foomatic), or be driverless (lpadmin -m\n"
+    "                everywhere); a raw queue (no PPD) is refused.\n"
     "  --name NAME   the preview queue's name (default: QUEUE-preview)\n"
     "  remove NAME   removes the preview queue NAME; any other queue is refused\n"
     "  list          each preview queue and the queue it previews, separated by a tab\n"
