@@ -15,38 +15,6 @@
 
 namespace {
 
-// The preview PPD of a printer's PPD in the shape corvane-ppd gives it: every line of the filter
-// statement CUPS uses whose input is raster, PDF or PostScript names corvane-cups and is followed by
-// *CorvaneFilter with the original value; lines of other printable types go; the option is added.
-QByteArray PreviewPpd(const QByteArray &ppd)
-{
-    static const QByteArrayList kTypes{"application/vnd.cups-raster", "image/pwg-raster",
-                                       "application/vnd.cups-pdf",    "application/pdf",
-                                       "application/vnd.cups-postscript", "application/postscript"};
-    const QByteArray keyword = ppd.contains("\n*cupsFilter2:") ? "*cupsFilter2:" : "*cupsFilter:";
-    QByteArray out;
-    for (const QByteArray &line : ppd.split('\n')) {
-        if (!line.startsWith(keyword)) {
-            out += line.startsWith("*NickName:") ? line.left(line.lastIndexOf('"')) + " with Preview\"\n"
-                                                 : line + '\n';
-            continue;
-        }
-        const QByteArray value = line.mid(line.indexOf('"') + 1, line.lastIndexOf('"') - line.indexOf('"') - 1);
-        const QByteArray type = value.simplified().split(' ').first();
-        if (kTypes.contains(type))
-            out += keyword + " \"" + value.left(value.lastIndexOf(' ') + 1) + "corvane-cups\"\n" +
-                   "*CorvaneFilter: \"" + value + "\"\n";
-        else if (type == "application/vnd.cups-command")
-            out += line + '\n';
-    }
-    return out.trimmed() + "\n*OpenUI *CorvaneWithoutSession/When No Preview Can Open: PickOne\n"
-                           "*OrderDependency: 100 AnySetup *CorvaneWithoutSession\n"
-                           "*DefaultCorvaneWithoutSession: Print\n"
-                           "*CorvaneWithoutSession Print/Print Without Preview: \"\"\n"
-                           "*CorvaneWithoutSession Drop/Do Not Print: \"\"\n"
-                           "*CloseUI: *CorvaneWithoutSession\n";
-}
-
 // Where a form's queues print: a file: device, or the driverless printer.
 struct FormCase {
     const char *name;
@@ -72,7 +40,6 @@ protected:
         const CPrivateCups &cups = CPrivateCups::Instance();
         if (!cups.Missing().isEmpty() || !cups.Broken().isEmpty())
             return;
-        QDir().mkpath(cups.Dir() + QStringLiteral("/ppds"));
         s_broken[QStringLiteral("foomatic")] = AddQueues(
             QStringLiteral("foomatic"), QStringLiteral(CORVANE_SOURCE_DIR "/tests/cups/data/foomatic-label.ppd"), {});
         s_ipp = std::make_unique<CIppPrinter>(cups.Dir() + QStringLiteral("/ipp"), 18631);
@@ -82,12 +49,12 @@ protected:
 
     static void TearDownTestSuite() { s_ipp.reset(); }
 
-    // The printer's queue (from ppd, or lpadmin -m everywhere for uri) and its preview queue.
+    // The printer's queue (from ppd, or lpadmin -m everywhere for uri) and its preview queue; both print
+    // to the same device.
     static QString AddQueues(const QString &name, const QString &ppd, const QString &uri)
     {
         const CPrivateCups &cups = CPrivateCups::Instance();
         const QString device = uri.isEmpty() ? QStringLiteral("file://%1/out/%2.prn").arg(cups.Dir(), name) : uri;
-        const QString preview = cups.Dir() + QStringLiteral("/ppds/%1-preview.ppd").arg(name);
         QString output;
         if (cups.Client(QStringLiteral("lpadmin"),
                         {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"), device,
@@ -95,21 +62,16 @@ protected:
                          ppd.isEmpty() ? QStringLiteral("everywhere") : ppd},
                         &output) != 0)
             return QStringLiteral("lpadmin %1: %2").arg(name, output);
-        // The scheduler writes the PPD of an everywhere queue after lpadmin has returned.
-        QFile original(ppd.isEmpty() ? cups.Dir() + QStringLiteral("/ppd/%1.ppd").arg(name) : ppd);
-        for (int i = 0; i < 500 && !original.exists(); ++i)
-            QThread::msleep(20);
-        QFile made(preview);
-        if (!original.open(QIODevice::ReadOnly) || !made.open(QIODevice::WriteOnly) ||
-            made.write(PreviewPpd(original.readAll())) < 0)
-            return QStringLiteral("cannot make %1").arg(preview);
-        made.close();
-        if (cups.Client(QStringLiteral("lpadmin"),
-                        {QStringLiteral("-p"), name + QStringLiteral("-preview"), QStringLiteral("-E"),
-                         QStringLiteral("-v"), uri.isEmpty() ? QStringLiteral("file://%1/out/%2-preview.prn").arg(cups.Dir(), name) : uri,
-                         QStringLiteral("-P"), preview},
-                        &output) != 0)
-            return QStringLiteral("lpadmin %1-preview: %2").arg(name, output);
+        // The preview queue as users make it: the same device, the printer's PPD through corvane-ppd.
+        QProcess queue;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("CUPS_SERVER"), cups.Dir() + QStringLiteral("/cups.sock"));
+        queue.setProcessEnvironment(env);
+        queue.setProcessChannelMode(QProcess::MergedChannels);
+        queue.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-queue"),
+                    {QStringLiteral("add"), name, QStringLiteral("--name"), name + QStringLiteral("-preview")});
+        if (!queue.waitForFinished(60000) || queue.exitCode() != 0)
+            return QStringLiteral("corvane-queue add %1: %2").arg(name, QString::fromUtf8(queue.readAll()));
         return {};
     }
 
@@ -126,11 +88,11 @@ protected:
     QString Print(const QString &queue, const QString &file, const QStringList &options, QByteArray *out)
     {
         const CPrivateCups &cups = CPrivateCups::Instance();
-        cups.ClearOutput(queue);
+        cups.ClearOutput(m_queue);
         s_ipp->Clear();
         m_job = cups.Submit(queue, file, options);
         const QString state = m_job == 0 ? QStringLiteral("not submitted") : cups.WaitForJobEnd(m_job);
-        *out = m_queue == QStringLiteral("driverless") ? s_ipp->Received() : cups.Output(queue);
+        *out = m_queue == QStringLiteral("driverless") ? s_ipp->Received() : cups.Output(m_queue);
         return state;
     }
 
@@ -213,7 +175,7 @@ TEST_P(CupsFormsTest, CancelledWhileOpenOrRejected)
         // 40 pages, and an agent that stops reading in page 1: the rasterizers are still at work.
         CFakeAgent agent(CFakeAgent::Answer::StallInPage);
         s_ipp->Clear();
-        cups.ClearOutput(m_preview);
+        cups.ClearOutput(m_queue);
         QString document = cups.LabelPdf(40);
         if (QByteArray(c.longFormat) == "image/pwg-raster") {
             const QString pwg = cups.Dir() + QStringLiteral("/label40.pwg");
@@ -236,7 +198,7 @@ TEST_P(CupsFormsTest, CancelledWhileOpenOrRejected)
         for (int i = 0; i < 250 && Running(title); ++i)
             QThread::msleep(20);
         EXPECT_FALSE(Running(title)) << "a process of the cancelled job is still running";
-        EXPECT_TRUE(cups.Output(m_preview).isEmpty() && s_ipp->Received().isEmpty());
+        EXPECT_TRUE(cups.Output(m_queue).isEmpty() && s_ipp->Received().isEmpty());
     }
     ExpectReady();
     const QString bad = cups.Dir() + QStringLiteral("/bad-%1").arg(QLatin1String(c.name));
