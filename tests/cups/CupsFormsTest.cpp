@@ -3,6 +3,7 @@
 // filter; corvane-cups gets PDF) and a driverless IPP Everywhere printer (ippeveprinter; PWG raster
 // goes to the printer as it is).
 #include "CupsFilterFixture.h"
+#include "FormQueues.h"
 #include "IppPrinter.h"
 
 #include <QDir>
@@ -40,40 +41,14 @@ protected:
         const CPrivateCups &cups = CPrivateCups::Instance();
         if (!cups.Missing().isEmpty() || !cups.Broken().isEmpty())
             return;
-        s_broken[QStringLiteral("foomatic")] = AddQueues(
+        s_broken[QStringLiteral("foomatic")] = AddFormQueues(cups,
             QStringLiteral("foomatic"), QStringLiteral(CORVANE_SOURCE_DIR "/tests/cups/data/foomatic-label.ppd"), {});
         s_ipp = std::make_unique<CIppPrinter>(cups.Dir() + QStringLiteral("/ipp"), 18631);
         s_broken[QStringLiteral("driverless")] =
-            s_ipp->Broken().isEmpty() ? AddQueues(QStringLiteral("driverless"), {}, s_ipp->Uri()) : s_ipp->Broken();
+            s_ipp->Broken().isEmpty() ? AddFormQueues(cups, QStringLiteral("driverless"), {}, s_ipp->Uri()) : s_ipp->Broken();
     }
 
     static void TearDownTestSuite() { s_ipp.reset(); }
-
-    // The printer's queue (from ppd, or lpadmin -m everywhere for uri) and its preview queue; both print
-    // to the same device.
-    static QString AddQueues(const QString &name, const QString &ppd, const QString &uri)
-    {
-        const CPrivateCups &cups = CPrivateCups::Instance();
-        const QString device = uri.isEmpty() ? QStringLiteral("file://%1/out/%2.prn").arg(cups.Dir(), name) : uri;
-        QString output;
-        if (cups.Client(QStringLiteral("lpadmin"),
-                        {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"), device,
-                         ppd.isEmpty() ? QStringLiteral("-m") : QStringLiteral("-P"),
-                         ppd.isEmpty() ? QStringLiteral("everywhere") : ppd},
-                        &output) != 0)
-            return QStringLiteral("lpadmin %1: %2").arg(name, output);
-        // The preview queue as users make it: the same device, the printer's PPD through corvane-ppd.
-        QProcess queue;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("CUPS_SERVER"), cups.Dir() + QStringLiteral("/cups.sock"));
-        queue.setProcessEnvironment(env);
-        queue.setProcessChannelMode(QProcess::MergedChannels);
-        queue.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-queue"),
-                    {QStringLiteral("add"), name, QStringLiteral("--name"), name + QStringLiteral("-preview")});
-        if (!queue.waitForFinished(60000) || queue.exitCode() != 0)
-            return QStringLiteral("corvane-queue add %1: %2").arg(name, QString::fromUtf8(queue.readAll()));
-        return {};
-    }
 
     void SetUp() override
     {
