@@ -21,7 +21,8 @@ quint32 GetU32(const QByteArray &in, qsizetype at)
 }
 
 constexpr qsizetype kJobFixed = 12;
-constexpr qsizetype kPageSize = 32;
+constexpr qsizetype kPageFields = 12;
+constexpr qsizetype kPageSize = 4 * kPageFields;
 
 } // namespace
 
@@ -30,8 +31,19 @@ quint64 RowBytes(const PageInfo &page)
     return (static_cast<quint64>(page.width) * page.bitsPerPixel + 7) / 8;
 }
 
+void RowsAreThePage(PageInfo &page)
+{
+    page.pageWidth = page.width;
+    page.pageHeight = page.height;
+    page.left = 0;
+    page.top = 0;
+}
+
 bool CheckPage(const PageInfo &page, QString *why)
 {
+    PageInfo whole = page;
+    whole.width = page.pageWidth;
+    whole.height = page.pageHeight;
     QString reason;
     if (page.bitsPerPixel != 1 && page.bitsPerPixel != 8 && page.bitsPerPixel != 24)
         reason = QStringLiteral("%1 bits per pixel (1, 8 or 24 are shown)").arg(page.bitsPerPixel);
@@ -40,10 +52,23 @@ bool CheckPage(const PageInfo &page, QString *why)
                      .arg(page.width)
                      .arg(page.height)
                      .arg(kMaxSide);
-    else if (RowBytes(page) * page.height > kMaxPageBytes)
-        reason = QStringLiteral("a page of %1 x %2 dots at %3 bits is over %4 MiB")
+    else if (whole.width == 0 || whole.height == 0 || whole.width > kMaxSide || whole.height > kMaxSide)
+        reason = QStringLiteral("a whole page of %1 x %2 dots (1 to %3 a side)")
+                     .arg(whole.width)
+                     .arg(whole.height)
+                     .arg(kMaxSide);
+    else if (quint64(page.left) + page.width > whole.width || quint64(page.top) + page.height > whole.height)
+        reason = QStringLiteral("rows of %1 x %2 dots at %3, %4, off the whole page of %5 x %6")
                      .arg(page.width)
                      .arg(page.height)
+                     .arg(page.left)
+                     .arg(page.top)
+                     .arg(whole.width)
+                     .arg(whole.height);
+    else if (RowBytes(whole) * whole.height > kMaxPageBytes)
+        reason = QStringLiteral("a page of %1 x %2 dots at %3 bits is over %4 MiB")
+                     .arg(whole.width)
+                     .arg(whole.height)
                      .arg(page.bitsPerPixel)
                      .arg(kMaxPageBytes >> 20);
     else if (page.xDpi == 0 || page.yDpi == 0 || page.xDpi > kMaxDpi || page.yDpi > kMaxDpi)
@@ -90,7 +115,7 @@ QByteArray EncodePage(const PageInfo &page)
 {
     QByteArray out;
     for (quint32 v : {page.page, page.width, page.height, page.bitsPerPixel, page.xDpi, page.yDpi,
-                      page.widthUm, page.lengthUm})
+                      page.widthUm, page.lengthUm, page.pageWidth, page.pageHeight, page.left, page.top})
         PutU32(out, v);
     return out;
 }
@@ -103,9 +128,9 @@ bool DecodePage(const QByteArray &payload, PageInfo &page, QString *why)
         return false;
     }
     PageInfo p;
-    quint32 *fields[] = {&p.page, &p.width, &p.height,  &p.bitsPerPixel,
-                         &p.xDpi, &p.yDpi,  &p.widthUm, &p.lengthUm};
-    for (qsizetype i = 0; i < 8; ++i)
+    quint32 *fields[kPageFields] = {&p.page,    &p.width,    &p.height,    &p.bitsPerPixel, &p.xDpi, &p.yDpi,
+                                    &p.widthUm, &p.lengthUm, &p.pageWidth, &p.pageHeight,   &p.left, &p.top};
+    for (qsizetype i = 0; i < kPageFields; ++i)
         *fields[i] = GetU32(payload, 4 * i);
     if (!CheckPage(p, why))
         return false;

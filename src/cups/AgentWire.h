@@ -15,7 +15,8 @@
 //
 //   filter -> agent   JOB       uint32 version, uint32 job id, uint32 copies, title (UTF-8, the rest)
 //                     PAGE      uint32 page (from 1), width, height, bits per pixel (1, 8 or 24),
-//                               x dpi, y dpi, page width and page length in micrometres
+//                               x dpi, y dpi, page width and page length in micrometres, the whole
+//                               page's width and height in dots, the rows' left and top offsets on it
 //                     ROWS      the next bytes of the current page's rows, top row first (see below)
 //                     END       uint32 page count: the raster is complete
 //   agent -> filter   ACCEPTED  uint32 version: the agent has taken the job
@@ -24,11 +25,13 @@
 //
 // Rows: each row is RowBytes(page) bytes. 1 bit per pixel: most significant bit first, 1 = ink (black);
 // 8 bits: grey, 0 = black, 255 = white; 24 bits: red, green, blue. A page is complete when height rows
-// have arrived; ROWS packets may split rows anywhere. The filter closing the connection before a decision
-// withdraws the job (CUPS cancelled it, or the filter died).
+// have arrived; ROWS packets may split rows anywhere. The rows (width x height dots) lie on the whole
+// page (pageWidth x pageHeight) with their top left dot at (left, top); the rest of the page is white.
+// Rows that are the whole page have the page's size and offsets 0. The filter closing the connection before a
+// decision withdraws the job (CUPS cancelled it, or the filter died).
 namespace agentwire {
 
-constexpr quint32 kVersion = 1;
+constexpr quint32 kVersion = 2;
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kMaxPayload = 64 * 1024;
 constexpr std::size_t kMaxTitleBytes = 1024;
@@ -64,11 +67,18 @@ struct PageInfo {
     quint32 yDpi = 0;
     quint32 widthUm = 0;
     quint32 lengthUm = 0;
+    quint32 pageWidth = 0;
+    quint32 pageHeight = 0;
+    quint32 left = 0;
+    quint32 top = 0;
 };
 
 // Bytes of one row of the page.
 quint64 RowBytes(const PageInfo &page);
-// True when the page is within every limit above; otherwise false with the reason.
+// The rows are the whole page: its size is theirs, with no offset.
+void RowsAreThePage(PageInfo &page);
+// True when the page, the whole page too, is within every limit above and the rows lie on the whole
+// page; otherwise false with the reason.
 bool CheckPage(const PageInfo &page, QString *why);
 
 QByteArray EncodeJob(const JobInfo &job);

@@ -41,6 +41,12 @@ CBmpWriter::~CBmpWriter()
 
 bool CBmpWriter::Begin(const QString &path, int width, int height, int bits, int xDpi, int yDpi, QString *why)
 {
+    return Begin(path, width, height, bits, xDpi, yDpi, QRect(0, 0, width, height), why);
+}
+
+bool CBmpWriter::Begin(const QString &path, int width, int height, int bits, int xDpi, int yDpi,
+                       const QRect &rows, QString *why)
+{
     Abandon();
     if ((bits != 1 && bits != 8 && bits != 24) || width < 1 || height < 1 || width > kBmpMaxDimension ||
         height > kBmpMaxDimension) {
@@ -51,12 +57,32 @@ bool CBmpWriter::Begin(const QString &path, int width, int height, int bits, int
                        .arg(bits);
         return false;
     }
-    m_nWidth = width;
-    m_nHeight = height;
+    if (rows.left() < 0 || rows.top() < 0 || rows.width() < 1 || rows.height() < 1 ||
+        qint64(rows.left()) + rows.width() > width || qint64(rows.top()) + rows.height() > height) {
+        if (why != nullptr)
+            *why = QStringLiteral("rows of %1 x %2 dots at %3, %4 do not lie on the page of %5 x %6")
+                       .arg(rows.width())
+                       .arg(rows.height())
+                       .arg(rows.left())
+                       .arg(rows.top())
+                       .arg(width)
+                       .arg(height);
+        return false;
+    }
+    m_nWidth = rows.width();
+    m_nHeight = rows.height();
+    m_nLeft = rows.left();
+    m_nTop = rows.top();
+    m_nPageHeight = height;
     m_nBits = bits;
-    m_nRowBytes = static_cast<qsizetype>((static_cast<qint64>(width) * bits + 7) / 8);
+    m_nRowBytes = static_cast<qsizetype>((static_cast<qint64>(m_nWidth) * bits + 7) / 8);
     // Rows are padded to whole 32-bit words: ((width x bits + 31) / 32) x 4.
     m_nStride = static_cast<qsizetype>((static_cast<qint64>(width) * bits + 31) / 32 * 4);
+    // White: palette entry 0 at 1 bit, 255 at 8 bits and in each colour; the padding is 0.
+    const qsizetype pageRowBytes = static_cast<qsizetype>((static_cast<qint64>(width) * bits + 7) / 8);
+    m_white = QByteArray(m_nStride, '\0');
+    if (bits != 1)
+        std::memset(m_white.data(), 0xFF, static_cast<size_t>(pageRowBytes));
     const int colours = bits == 1 ? 2 : bits == 8 ? 256 : 0;
     const qsizetype offset = kFileHeader + kInfoHeader + 4 * colours;
     const qint64 imageBytes = static_cast<qint64>(m_nStride) * height;
@@ -99,6 +125,20 @@ bool CBmpWriter::Begin(const QString &path, int width, int height, int bits, int
     m_row = QByteArray(m_nRowBytes, '\0');
     m_out = header;
     m_out.reserve(kWriteChunk + m_nStride);
+    if (!WriteWhiteRows(m_nTop, why)) {
+        Abandon();
+        return false;
+    }
+    return true;
+}
+
+bool CBmpWriter::WriteWhiteRows(qint64 count, QString *why)
+{
+    for (qint64 i = 0; i < count; ++i) {
+        m_out.append(m_white);
+        if (m_out.size() >= kWriteChunk && !WriteOut(why))
+            return false;
+    }
     return true;
 }
 
@@ -140,19 +180,35 @@ bool CBmpWriter::Append(const char *data, qsizetype size, QString *why)
 void CBmpWriter::TakeRow(const char *row)
 {
     const qsizetype at = m_out.size();
-    m_out.resize(at + m_nStride);
+    m_out.append(m_white);
     char *out = m_out.data() + at;
     if (m_nBits == 24) {
         // The file keeps blue, green, red.
+        char *pixel = out + 3 * qsizetype(m_nLeft);
         for (int x = 0; x < m_nWidth; ++x) {
-            out[3 * x] = row[3 * x + 2];
-            out[3 * x + 1] = row[3 * x + 1];
-            out[3 * x + 2] = row[3 * x];
+            pixel[3 * x] = row[3 * x + 2];
+            pixel[3 * x + 1] = row[3 * x + 1];
+            pixel[3 * x + 2] = row[3 * x];
         }
+    } else if (m_nBits == 8) {
+        std::memcpy(out + m_nLeft, row, static_cast<size_t>(m_nRowBytes));
     } else {
-        std::memcpy(out, row, static_cast<size_t>(m_nRowBytes));
+        // Bit x of the row is bit left + x of the page: byte i goes to bytes left / 8 + i and the next,
+        // shifted by left % 8. The bits past the row's last dot are no ink.
+        auto *page = reinterpret_cast<uchar *>(out) + m_nLeft / 8;
+        const auto *bits = reinterpret_cast<const uchar *>(row);
+        const int shift = m_nLeft % 8;
+        const int tail = m_nWidth % 8;
+        for (qsizetype i = 0; i < m_nRowBytes; ++i) {
+            uchar byte = bits[i];
+            if (i + 1 == m_nRowBytes && tail != 0)
+                byte &= static_cast<uchar>(0xFF << (8 - tail));
+            page[i] |= static_cast<uchar>(byte >> shift);
+            const auto carry = static_cast<uchar>(byte << (8 - shift));
+            if (shift != 0 && carry != 0)
+                page[i + 1] |= carry;
+        }
     }
-    std::memset(out + m_nRowBytes, 0, static_cast<size_t>(m_nStride - m_nRowBytes));
     ++m_nRows;
 }
 
@@ -184,7 +240,7 @@ bool CBmpWriter::Finish(QString *why)
             *why = QStringLiteral("the page has %1 of %2 rows").arg(m_nRows).arg(m_nHeight);
         return false;
     }
-    if (!WriteOut(why))
+    if (!WriteWhiteRows(m_nPageHeight - m_nTop - m_nHeight, why) || !WriteOut(why))
         return false;
     const int fd = m_fd;
     m_fd = -1;
@@ -196,6 +252,7 @@ bool CBmpWriter::Finish(QString *why)
     }
     m_out = QByteArray();
     m_row = QByteArray();
+    m_white = QByteArray();
     return true;
 }
 

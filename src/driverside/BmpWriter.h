@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QRect>
 #include <QString>
 #include <QtGlobal>
 
@@ -11,7 +12,8 @@
 //
 // The rows given to Append: each (width x bits + 7) / 8 bytes; 1 bit: most significant bit first,
 // 1 = black; 8 bits: grey, 0 = black, 255 = white; 24 bits: red, green, blue. Append may be given
-// any part of a row, or several rows, at a time.
+// any part of a row, or several rows, at a time. The rows may cover only part of the page: the
+// rest of the page is written white (paper).
 class CBmpWriter {
 public:
     CBmpWriter() = default;
@@ -23,6 +25,10 @@ public:
     // Creates the file (it must not exist yet; mode 0600) and writes the headers. False with the
     // reason when the page is not 1..2^20 dots a side in 1, 8 or 24 bits, or the file cannot be made.
     bool Begin(const QString &path, int width, int height, int bits, int xDpi, int yDpi, QString *why);
+    // The same for rows of rows.width() x rows.height() dots with their top left dot at rows.topLeft()
+    // on the page of width x height; false too when they do not lie on it.
+    bool Begin(const QString &path, int width, int height, int bits, int xDpi, int yDpi, const QRect &rows,
+               QString *why);
     // Takes the next bytes of rows. False with the reason on a write error, or when they run past
     // the last row (nothing of them is written then).
     bool Append(const char *data, qsizetype size, QString *why);
@@ -40,15 +46,20 @@ public:
 
 private:
     bool WriteOut(QString *why);
+    bool WriteWhiteRows(qint64 count, QString *why);
     void TakeRow(const char *row);
 
     QString m_strPath;
     int m_fd = -1;
-    int m_nWidth = 0;
+    int m_nWidth = 0; // the rows given
     int m_nHeight = 0;
+    int m_nLeft = 0; // their place on the page
+    int m_nTop = 0;
+    int m_nPageHeight = 0;
     int m_nBits = 0;
     qsizetype m_nRowBytes = 0; // one row as given
-    qsizetype m_nStride = 0;   // one row in the file
+    qsizetype m_nStride = 0;   // one row of the page in the file
+    QByteArray m_white;        // one white row of the page in the file
     qint64 m_nRows = 0;        // rows complete
     QByteArray m_row;          // the row being put together
     qsizetype m_nFill = 0;

@@ -104,7 +104,18 @@ private:
 
 PageInfo Page(quint32 number, quint32 width, quint32 height, quint32 bits)
 {
-    return PageInfo{number, width, height, bits, 300, 300, 24000, 30000};
+    return PageInfo{number, width, height, bits, 300, 300, 24000, 30000, width, height, 0, 0};
+}
+
+// Rows that are part of the whole page: at (10, 20) on a page 30 and 50 dots larger.
+PageInfo PlacedPage(quint32 number, quint32 width, quint32 height, quint32 bits)
+{
+    PageInfo page = Page(number, width, height, bits);
+    page.pageWidth = width + 30;
+    page.pageHeight = height + 50;
+    page.left = 10;
+    page.top = 20;
+    return page;
 }
 
 QByteArray Rows(const PageInfo &page)
@@ -184,7 +195,7 @@ TEST_F(AgentProcessTest, PagesReachTheRealPreviewAndAWithdrawalClosesIt)
     StartAgent();
     CFakeFilter filter(m_nameUid);
     ASSERT_TRUE(filter.Job(QByteArrayLiteral("出荷ラベル 100%"), 2)) << Log().toStdString();
-    const PageInfo pages[] = {Page(1, 283, 354, 1), Page(2, 120, 200, 8), Page(3, 90, 70, 24)};
+    const PageInfo pages[] = {Page(1, 283, 354, 1), PlacedPage(2, 120, 200, 8), Page(3, 90, 70, 24)};
     ASSERT_TRUE(filter.Page(pages[0], Rows(pages[0])));
     ASSERT_TRUE(WaitForLog(QStringLiteral("preview window 0x"))) << "the preview opens before the rest comes";
     ASSERT_EQ(Folders().size(), 1);
@@ -206,8 +217,8 @@ TEST_F(AgentProcessTest, PagesReachTheRealPreviewAndAWithdrawalClosesIt)
         CBmpBitmap bitmap;
         const QString path = folder + QStringLiteral("page_0000%1.bmp").arg(page.page);
         ASSERT_EQ(ReadBmpFile(path, bitmap), BMP_OK) << path.toStdString();
-        EXPECT_EQ(bitmap.nWidth, int(page.width));
-        EXPECT_EQ(bitmap.nHeight, int(page.height));
+        EXPECT_EQ(bitmap.nWidth, int(page.pageWidth)) << "the whole page";
+        EXPECT_EQ(bitmap.nHeight, int(page.pageHeight));
         EXPECT_EQ(bitmap.nBits, int(page.bitsPerPixel));
     }
 

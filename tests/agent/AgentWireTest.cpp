@@ -26,7 +26,28 @@ void PrintTo(const WireCase &c, std::ostream *out)
 
 PageInfo Page(quint32 width, quint32 height, quint32 bits, quint32 dpi = 300, quint32 number = 1)
 {
-    return PageInfo{number, width, height, bits, dpi, dpi, 24000, 30000};
+    return PageInfo{number, width, height, bits, dpi, dpi, 24000, 30000, width, height, 0, 0};
+}
+
+// The rows at (left, top) on a whole page of pageWidth x pageHeight.
+PageInfo Placed(PageInfo page, quint32 pageWidth, quint32 pageHeight, quint32 left, quint32 top)
+{
+    page.pageWidth = pageWidth;
+    page.pageHeight = pageHeight;
+    page.left = left;
+    page.top = top;
+    return page;
+}
+
+// Every field comes back as it was sent.
+bool RoundTrip(const PageInfo &page, QString *why)
+{
+    PageInfo out;
+    if (!DecodePage(EncodePage(page), out, why))
+        return false;
+    if (EncodePage(out) != EncodePage(page))
+        *why = QStringLiteral("changed on the way");
+    return why->isEmpty();
 }
 
 bool PageCase(const PageInfo &page, QString *why)
@@ -114,8 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                  true, ""},
         WireCase{"JobShort", [](QString *w) { return JobCase(EncodeUint(kVersion), w); }, false, "short"},
         WireCase{"JobOtherVersion",
-                 [](QString *w) { return JobCase(EncodeUint(2) + EncodeUint(1) + EncodeUint(1), w); }, false,
-                 "version 2"},
+                 [](QString *w) { return JobCase(EncodeUint(1) + EncodeUint(1) + EncodeUint(1), w); }, false,
+                 "version 1"},
         WireCase{"JobTitleTooLong",
                  [](QString *w) {
                      return JobCase(EncodeUint(kVersion) + EncodeUint(1) + EncodeUint(1) +
@@ -140,12 +161,36 @@ INSTANTIATE_TEST_SUITE_P(
                  false, "resolution"},
         WireCase{"PageZero", [](QString *w) { return PageCase(Page(8, 8, 1, 300, 0), w); }, false,
                  "page number"},
+        // The rows' place on the whole page: they must lie on it, and the whole page within the limits.
+        WireCase{"PagePlaced",
+                 [](QString *w) { return RoundTrip(Placed(Page(58, 480, 1), 86, 630, 7, 75), w); }, true, ""},
+        WireCase{"PagePlacedAtTheEdge",
+                 [](QString *w) { return RoundTrip(Placed(Page(58, 480, 24), 86, 630, 28, 150), w); }, true,
+                 ""},
+        WireCase{"PageRowsPastTheRightEdge",
+                 [](QString *w) { return PageCase(Placed(Page(58, 480, 1), 86, 630, 29, 75), w); }, false,
+                 "off the whole page"},
+        WireCase{"PageRowsPastTheBottom",
+                 [](QString *w) { return PageCase(Placed(Page(58, 480, 1), 86, 630, 7, 151), w); }, false,
+                 "off the whole page"},
+        WireCase{"PageOffsetThatWrapsAround",
+                 [](QString *w) { return PageCase(Placed(Page(58, 480, 1), 86, 630, 0xFFFFFFF0u, 0), w); },
+                 false, "off the whole page"},
+        WireCase{"PageNoWholePage",
+                 [](QString *w) { return PageCase(Placed(Page(58, 480, 1), 0, 0, 0, 0), w); }, false,
+                 "whole page of 0 x 0"},
+        WireCase{"PageWholePageTooHigh",
+                 [](QString *w) { return PageCase(Placed(Page(8, 8, 1), 8, (1u << 20) + 1, 0, 0), w); },
+                 false, "a side"},
+        WireCase{"PageWholePageTooManyBytes",
+                 [](QString *w) { return PageCase(Placed(Page(8, 8, 8), 1u << 20, 1u << 20, 0, 0), w); },
+                 false, "MiB"},
         WireCase{"PageMessageShort",
                  [](QString *w) {
                      PageInfo out;
-                     return DecodePage(EncodePage(Page(8, 8, 1)).left(28), out, w);
+                     return DecodePage(EncodePage(Page(8, 8, 1)).left(32), out, w);
                  },
-                 false, "28 bytes"},
+                 false, "32 bytes"},
         // Who may hand in a job: root and the filter user only.
         WireCase{"FilterRoot", [](QString *w) { return Verdict(Filter(0, kLp), w); }, true, ""},
         WireCase{"FilterLp", [](QString *w) { return Verdict(Filter(kLp, kLp), w); }, true, ""},

@@ -20,7 +20,8 @@ struct BmpCase {
     int width;
     int height;
     int bits;
-    int chunk; // the rows are given in pieces of this many bytes
+    int chunk;  // the rows are given in pieces of this many bytes
+    QRect page; // the rows at (0, 0) on the whole page; empty: the rows are the page
 };
 
 void PrintTo(const BmpCase &c, std::ostream *out)
@@ -40,6 +41,9 @@ QByteArray SourceRows(const BmpCase &c)
     QByteArray rows(rowBytes * c.height, '\0');
     for (int y = 0; y < c.height; ++y) {
         char *row = rows.data() + rowBytes * y;
+        // The bits past a 1-bit row's last dot are set: they must not show as ink.
+        if (c.bits == 1 && c.width % 8 != 0)
+            row[rowBytes - 1] = static_cast<char>(0xFF >> (c.width % 8));
         for (int x = 0; x < c.width; ++x) {
             const quint32 v = Pattern(x, y);
             if (c.bits == 1 && v % 3 == 0)
@@ -87,7 +91,10 @@ TEST_P(BmpWriterTest, ThePreviewDecodesWhatWasStreamed)
     const QByteArray rows = SourceRows(c);
     CBmpWriter writer;
     QString why;
-    ASSERT_TRUE(writer.Begin(path, c.width, c.height, c.bits, 300, 600, &why)) << why.toStdString();
+    const QRect page = c.page.isEmpty() ? QRect(0, 0, c.width, c.height) : c.page;
+    ASSERT_TRUE(writer.Begin(path, page.width(), page.height(), c.bits, 300, 600,
+                             QRect(-page.left(), -page.top(), c.width, c.height), &why))
+        << why.toStdString();
     for (qsizetype at = 0; at < rows.size(); at += c.chunk) {
         EXPECT_FALSE(writer.IsComplete());
         ASSERT_TRUE(writer.Append(rows.constData() + at, qMin<qsizetype>(c.chunk, rows.size() - at), &why))
@@ -99,13 +106,19 @@ TEST_P(BmpWriterTest, ThePreviewDecodesWhatWasStreamed)
 
     CBmpBitmap bitmap;
     ASSERT_EQ(ReadBmpFile(path, bitmap), BMP_OK);
-    EXPECT_EQ(bitmap.nWidth, c.width);
-    EXPECT_EQ(bitmap.nHeight, c.height);
+    EXPECT_EQ(bitmap.nWidth, page.width());
+    EXPECT_EQ(bitmap.nHeight, page.height());
     EXPECT_EQ(bitmap.nBits, c.bits) << "the depth is kept";
+    // The rows at their place, white around them.
     int wrong = 0;
-    for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x)
-            wrong += Decoded(bitmap, x, y) != Expected(c, x, y) ? 1 : 0;
+    for (int y = page.top(); y <= page.bottom(); ++y)
+        for (int x = page.left(); x <= page.right(); ++x) {
+            const bool inRows = x >= 0 && y >= 0 && x < c.width && y < c.height;
+            wrong += Decoded(bitmap, x - page.left(), y - page.top()) !=
+                             (inRows ? Expected(c, x, y) : qRgb(255, 255, 255))
+                         ? 1
+                         : 0;
+        }
     EXPECT_EQ(wrong, 0);
 
     QFile file(path);
@@ -118,11 +131,17 @@ TEST_P(BmpWriterTest, ThePreviewDecodesWhatWasStreamed)
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, BmpWriterTest,
-                         ::testing::Values(BmpCase{"OneBitOddWidthByteAtATime", 37, 23, 1, 1},
-                                           BmpCase{"OneBitWholeRows", 64, 10, 1, 8},
-                                           BmpCase{"GreyPiecesAcrossRows", 13, 17, 8, 5},
-                                           BmpCase{"ColourAllAtOnce", 21, 9, 24, 1 << 20},
-                                           BmpCase{"ColourPiecesAcrossRows", 5, 40, 24, 7}),
+                         ::testing::Values(BmpCase{"OneBitOddWidthByteAtATime", 37, 23, 1, 1, {}},
+                                           BmpCase{"OneBitWholeRows", 64, 10, 1, 8, {}},
+                                           BmpCase{"GreyPiecesAcrossRows", 13, 17, 8, 5, {}},
+                                           BmpCase{"ColourAllAtOnce", 21, 9, 24, 1 << 20, {}},
+                                           BmpCase{"ColourPiecesAcrossRows", 5, 40, 24, 7, {}},
+                                           // The rows at (13, 5) of a larger page: the bits shift by 5.
+                                           BmpCase{"OneBitPlacedAtAnOddDot", 37, 23, 1, 1, {-13, -5, 61, 40}},
+                                           BmpCase{"OneBitPlacedOnAByte", 64, 10, 1, 8, {-16, -3, 100, 20}},
+                                           BmpCase{"OneBitPlacedAtTheRightEdge", 37, 3, 1, 5, {-3, 0, 40, 9}},
+                                           BmpCase{"GreyPlaced", 13, 17, 8, 5, {-3, -4, 20, 30}},
+                                           BmpCase{"ColourPlaced", 5, 40, 24, 7, {-2, -7, 9, 50}}),
                          [](const auto &param) { return std::string(param.param.name); });
 
 TEST(BmpWriterLimitsTest, RefusesWhatThePreviewCannotShowAndCleansUp)
@@ -135,6 +154,9 @@ TEST(BmpWriterLimitsTest, RefusesWhatThePreviewCannotShowAndCleansUp)
         EXPECT_FALSE(writer.Begin(path, 10, 10, 4, 300, 300, &why));
         EXPECT_FALSE(writer.Begin(path, 0, 10, 1, 300, 300, &why));
         EXPECT_FALSE(writer.Begin(path, (1 << 20) + 1, 1, 1, 300, 300, &why));
+        EXPECT_FALSE(writer.Begin(path, 10, 10, 1, 300, 300, QRect(3, 0, 8, 10), &why))
+            << "rows off the page";
+        EXPECT_FALSE(writer.Begin(path, 10, 10, 1, 300, 300, QRect(0, -1, 8, 10), &why)) << "rows above it";
         EXPECT_FALSE(QFile::exists(path));
         ASSERT_TRUE(writer.Begin(path, 10, 10, 8, 300, 300, &why));
         EXPECT_FALSE(CBmpWriter().Begin(path, 10, 10, 8, 300, 300, &why)) << "an existing file is not taken";

@@ -5,6 +5,7 @@
 #include "cups/Rendezvous.h"
 
 #include <QProcess>
+#include <QRect>
 
 #include <csignal>
 #include <poll.h>
@@ -112,6 +113,11 @@ TEST_P(CupsDecisionTest, FromTheAgent)
             // The sample's default label, w81h252: 81 x 252 points.
             EXPECT_EQ(page.widthUm, 28575u);
             EXPECT_EQ(page.lengthUm, 88900u);
+            // Its raster is the printable area, 2 14.9 79 237.1 points, 321 x 926 dots; the preview's
+            // page is the whole label, 338 x 1050 dots, with the area's top left dot at 8, 62.
+            EXPECT_EQ(QRect(page.left, page.top, page.width, page.height), QRect(8, 62, 321, 926));
+            EXPECT_EQ(page.pageWidth, 338u);
+            EXPECT_EQ(page.pageHeight, 1050u);
             EXPECT_EQ(seen.pageBytes[i], agentwire::RowBytes(page) * page.height);
         }
     }

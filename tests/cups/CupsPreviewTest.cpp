@@ -3,14 +3,20 @@
 #include "E2eFixture.h"
 #include "PrivateCups.h"
 
+#include "app/JobSettings.h"
 #include "res/Format.h"
+#include "view/BmpDecoder.h"
+#include "view/PageLoad.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
 #include <csignal>
+#include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -164,6 +170,126 @@ TEST_F(CupsPreviewTest, CancelCommandClosesThePreview)
     EXPECT_TRUE(WaitForExit(pid)) << "the preview is still open";
     EXPECT_EQ(cups.WaitForJobEnd(job), QStringLiteral("canceled"));
     EXPECT_TRUE(cups.Output(QStringLiteral("preview")).isEmpty());
+    ExpectNothingLeft();
+}
+
+// The dots a page bitmap has ink on (darker than mid grey), as a rectangle.
+QRect InkBox(const CBmpBitmap &bitmap)
+{
+    QRect ink;
+    for (int y = 0; y < bitmap.nHeight; ++y) {
+        const uchar *row = bitmap.Row(y);
+        for (int x = 0; x < bitmap.nWidth; ++x) {
+            const QRgb rgb = bitmap.nBits == 1   ? bitmap.palette[(row[x / 8] >> (7 - x % 8)) & 1]
+                             : bitmap.nBits == 8 ? bitmap.palette[row[x]]
+                                                 : qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+            if (qGray(rgb) < 128)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
+
+// printer-driver-dymo's LabelManager 450 rasterizes only the printable area of its 12 mm tape: the
+// preview shows the whole 89 mm label with that area at its place (the document's border lands at
+// the driver's margins), and the job file, the page and the length pane agree on every page.
+TEST_F(CupsPreviewTest, ATapePrintersPageIsTheWholeLabel)
+{
+    const CPrivateCups &cups = CPrivateCups::Instance();
+    const QString dir = cups.Dir();
+    QString output;
+    ASSERT_EQ(cups.Client(QStringLiteral("lpadmin"),
+                          {QStringLiteral("-p"), QStringLiteral("lm450"), QStringLiteral("-E"),
+                           QStringLiteral("-v"), QStringLiteral("file://%1/out/lm450.prn").arg(dir),
+                           QStringLiteral("-m"), QStringLiteral("dymo:0/cups/model/lm450.ppd")},
+                          &output),
+              0)
+        << output.toStdString();
+    const QString ppd = dir + QStringLiteral("/lm450-preview.ppd");
+    QProcess tool;
+    tool.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane-ppd"),
+               {dir + QStringLiteral("/ppd/lm450.ppd"), QStringLiteral("-o"), ppd});
+    ASSERT_TRUE(tool.waitForFinished(10000) && tool.exitCode() == 0)
+        << tool.readAllStandardError().toStdString();
+    ASSERT_EQ(cups.Client(QStringLiteral("lpadmin"),
+                          {QStringLiteral("-p"), QStringLiteral("lm450-preview"), QStringLiteral("-E"),
+                           QStringLiteral("-v"), QStringLiteral("file://%1/out/lm450-preview.prn").arg(dir),
+                           QStringLiteral("-P"), ppd},
+                          &output),
+              0)
+        << output.toStdString();
+
+    // Two labels of 35 x 252 points, each with a border of one dot just inside the printable area the
+    // driver gives its 12 mm label (*ImageableArea w35h252.1: 2.8 30 31.6 222).
+    QFile ps(dir + QStringLiteral("/border.ps"));
+    ASSERT_TRUE(ps.open(QIODevice::WriteOnly));
+    ps.write("%!PS\n0 setlinewidth\n1 1 2 { pop 3.0 30.2 28.4 191.6 rectstroke showpage } for\n");
+    ps.close();
+    const QString pdf = dir + QStringLiteral("/border.pdf");
+    QProcess gs;
+    gs.start(QStringLiteral("gs"),
+             {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+              QStringLiteral("-sDEVICE=pdfwrite"), QStringLiteral("-dDEVICEWIDTHPOINTS=35"),
+              QStringLiteral("-dDEVICEHEIGHTPOINTS=252"), QStringLiteral("-sOutputFile=") + pdf,
+              ps.fileName()});
+    ASSERT_TRUE(gs.waitForFinished(30000) && gs.exitCode() == 0) << gs.readAllStandardError().toStdString();
+
+    const int job = cups.Submit(QStringLiteral("lm450-preview"), pdf, {QStringLiteral("PageSize=w35h252.1")});
+    ASSERT_NE(job, 0);
+    const pid_t pid = WaitForPreview(job);
+    ASSERT_GT(pid, 0) << cups.JobStatus(job).toStdString();
+    ASSERT_TRUE(WaitForWindow(pid));
+    ASSERT_EQ(WaitForPagePane(pid, PagePane(1, 2), 30000), PagePane(1, 2));
+
+    const QString runtime = CXSession::Instance().Environment().value(QStringLiteral("XDG_RUNTIME_DIR"));
+    const QStringList folders =
+        QDir(runtime + QStringLiteral("/corvane")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(folders.size(), 1);
+    const QString folder = runtime + QStringLiteral("/corvane/") + folders.first() + u'/';
+    CJobSettings settings;
+    ASSERT_EQ(settings.ReadJobFile(folder + QStringLiteral("job.ini")), 0);
+    EXPECT_EQ(settings.m_strTapeWidth, QStringLiteral("12mm"));
+    EXPECT_EQ(settings.m_strTapeLength, QStringLiteral("89mm"));
+    const int dpi = settings.m_nDpi;
+    ASSERT_GT(dpi, 0);
+    // Dots from the label's top left corner: points x dpi / 72; the area's top is 252 - 222 points down.
+    auto dots = [dpi](double points) { return qRound(points * dpi / 72); };
+    const QRect area(QPoint(dots(2.8), dots(252 - 222)), QPoint(dots(31.6) - 1, dots(252 - 30) - 1));
+    for (int page = 1; page <= 2; ++page) {
+        CBmpBitmap bitmap;
+        ASSERT_EQ(
+            ReadBmpFile(folder + QStringLiteral("page_%1.bmp").arg(page, 5, 10, QLatin1Char('0')), bitmap),
+            BMP_OK);
+        // The whole label, as the preview measures it.
+        EXPECT_EQ(TapeLengthMm(bitmap.nWidth, dpi), settings.m_nTapeWidthMm) << bitmap.nWidth << " dots";
+        EXPECT_EQ(TapeLengthMm(bitmap.nHeight, dpi), settings.m_nTapeLengthMm) << bitmap.nHeight << " dots";
+        const QRect ink = InkBox(bitmap);
+        for (const auto &[got, want] :
+             {std::pair{ink.left(), area.left()}, std::pair{ink.top(), area.top()},
+              std::pair{ink.right(), area.right()}, std::pair{ink.bottom(), area.bottom()}})
+            EXPECT_LE(std::abs(got - want), 2)
+                << "page " << page << ": the border at " << got << ", not " << want;
+    }
+
+    // The length pane reads the label's length on each page, and again after paging back.
+    const QString label = LoadResString(ID_INDICATOR_TAPELENGTH);
+    auto lengthPane = [&] {
+        AccessibleNode node;
+        m_atspi->WaitFor(
+            pid, [&](const AccessibleNode &n) { return n.name.startsWith(label); }, node, 5000);
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("(\\d+) ?mm$")).match(node.name);
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
+    };
+    EXPECT_EQ(lengthPane(), 89);
+    ASSERT_TRUE(ClickCommand(pid, ID_PAGE_NEXT));
+    EXPECT_EQ(WaitForPagePane(pid, PagePane(2, 2)), PagePane(2, 2));
+    EXPECT_EQ(lengthPane(), 89);
+    ASSERT_TRUE(ClickCommand(pid, ID_PAGE_PREV));
+    EXPECT_EQ(WaitForPagePane(pid, PagePane(1, 2)), PagePane(1, 2));
+    EXPECT_EQ(lengthPane(), 89);
+
+    EXPECT_EQ(cups.Client(QStringLiteral("cancel"), {QString::number(job)}), 0);
+    EXPECT_TRUE(WaitForExit(pid)) << "the preview is still open";
     ExpectNothingLeft();
 }
 

@@ -163,9 +163,12 @@ bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
         return false;
     }
     const QString path = JobPageFile(m_strFolder, kPageFileName, static_cast<int>(page.page));
-    if (!m_writer.Begin(path, static_cast<int>(page.width), static_cast<int>(page.height),
+    // The rows at their place on the whole page (DecodePage checked that they lie on it).
+    const QRect rows(static_cast<int>(page.left), static_cast<int>(page.top), static_cast<int>(page.width),
+                     static_cast<int>(page.height));
+    if (!m_writer.Begin(path, static_cast<int>(page.pageWidth), static_cast<int>(page.pageHeight),
                         static_cast<int>(page.bitsPerPixel), static_cast<int>(page.xDpi),
-                        static_cast<int>(page.yDpi), &reason)) {
+                        static_cast<int>(page.yDpi), rows, &reason)) {
         Refuse(reason);
         return true;
     }
@@ -201,14 +204,19 @@ void CAgentJob::PageComplete()
         return;
     }
     ++m_nPagesDone;
-    AgentLog(QStringLiteral("%1: page %2 written (%3 x %4 dots, %5 bits, %6 x %7 dpi)")
+    AgentLog(QStringLiteral(
+                 "%1: page %2 written (%3 x %4 dots, %5 bits, %6 x %7 dpi; rows of %8 x %9 at %10, %11)")
                  .arg(Tag())
                  .arg(m_page.page)
-                 .arg(m_page.width)
-                 .arg(m_page.height)
+                 .arg(m_page.pageWidth)
+                 .arg(m_page.pageHeight)
                  .arg(m_page.bitsPerPixel)
                  .arg(m_page.xDpi)
-                 .arg(m_page.yDpi));
+                 .arg(m_page.yDpi)
+                 .arg(m_page.width)
+                 .arg(m_page.height)
+                 .arg(m_page.left)
+                 .arg(m_page.top));
     if (m_nPagesDone == 1) {
         if (!StartPreview(m_page, &reason))
             Refuse(reason);

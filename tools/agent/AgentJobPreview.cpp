@@ -29,9 +29,10 @@ int Millimetres(quint32 micrometres, quint32 dots, quint32 dpi)
 bool CAgentJob::StartPreview(const PageInfo &firstPage, QString *why)
 {
     // Raster rows run across the tape and the tape runs down the bitmap (orientation 1); the preview
-    // takes one resolution for both directions, that of the dots across.
-    const int widthMm = Millimetres(firstPage.widthUm, firstPage.width, firstPage.xDpi);
-    const int lengthMm = Millimetres(firstPage.lengthUm, firstPage.height, firstPage.yDpi);
+    // takes one resolution for both directions, that of the dots across. The tape is the whole page,
+    // as the page files show it.
+    const int widthMm = Millimetres(firstPage.widthUm, firstPage.pageWidth, firstPage.xDpi);
+    const int lengthMm = Millimetres(firstPage.lengthUm, firstPage.pageHeight, firstPage.yDpi);
     JobFileKeys keys;
     keys.maxTapeWidthMm = widthMm;
     keys.maxTapeLengthMm = lengthMm;

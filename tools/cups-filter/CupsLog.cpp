@@ -33,6 +33,11 @@ void Info(const QString &text)
     Line("INFO", text);
 }
 
+void Debug(const QString &text)
+{
+    Line("DEBUG", text);
+}
+
 void WriteRaw(const char *line)
 {
     const ssize_t ignored = ::write(STDERR_FILENO, line, std::strlen(line));

@@ -21,6 +21,7 @@ enum Exit : int {
 void Error(const QString &text);
 void Warning(const QString &text);
 void Info(const QString &text);
+void Debug(const QString &text);
 
 // For the signal handler: writes an already formatted "PREFIX: text\n" line with write(2) only.
 void WriteRaw(const char *line);

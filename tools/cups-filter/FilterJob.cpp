@@ -102,6 +102,10 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
             .arg(fromJob ? QStringLiteral("the job's options say") : QStringLiteral("the queue's default is"),
                  QLatin1String(kOptionKeyword), QString::fromUtf8(choice));
     cupsFreeOptions(count, options);
+    for (int i = 0; i < ppd->num_sizes; ++i) {
+        const ppd_size_t &s = ppd->sizes[i];
+        m_paperSizes.append(PaperSize{s.name, s.width, s.length, s.left, s.bottom, s.right, s.top});
+    }
     ppdClose(ppd);
     if (choice.compare("Drop", Qt::CaseInsensitive) == 0) {
         m_policy = WithoutSession::Drop;

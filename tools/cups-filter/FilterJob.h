@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InputKind.h"
+#include "cups/PagePlacement.h"
 
 #include <QByteArray>
 #include <QList>
@@ -38,6 +39,8 @@ public:
     const QByteArray &PrinterFilter() const { return m_printerFilter; }
     // The chosen filter's source MIME type.
     const QByteArray &PrinterFilterSource() const { return m_printerFilterSource; }
+    // The PPD's page sizes with their imageable areas.
+    const QList<PaperSize> &PaperSizes() const { return m_paperSizes; }
     WithoutSession Policy() const { return m_policy; }
     // Why the policy is what it is ("the job's option", "the queue's default").
     const QString &PolicySource() const { return m_policySource; }
@@ -63,4 +66,5 @@ private:
     QByteArray m_printerFilterSource;
     WithoutSession m_policy = WithoutSession::Print;
     QString m_policySource;
+    QList<PaperSize> m_paperSizes;
 };

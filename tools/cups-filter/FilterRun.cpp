@@ -79,6 +79,7 @@ int CFilterRun::Run(int argc, char **argv)
     }
     const inputkind::Kind kind = inputkind::Identify(m_head);
     const bool document = m_job.ChooseFilter(kind);
+    m_spool.SetPaperSizes(m_job.PaperSizes());
     if (!m_spool.OpenSpool(&why))
         return WithoutPreview(why, false);
     int raster = m_input;

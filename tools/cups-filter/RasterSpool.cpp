@@ -1,5 +1,7 @@
 #include "RasterSpool.h"
 
+#include "WholePage.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -171,9 +173,11 @@ CRasterSpool::Header CRasterSpool::NextPage(QString *why)
     m_page.yDpi = h.HWResolution[1];
     m_page.widthUm = Micrometres(h.cupsPageSize[0], h.cupsWidth, h.HWResolution[0]);
     m_page.lengthUm = Micrometres(h.cupsPageSize[1], h.cupsHeight, h.HWResolution[1]);
+    agentwire::RowsAreThePage(m_page);
     QString problem;
     if (m_converter.Setup(layout, &problem)) {
         m_page.bitsPerPixel = m_converter.WireBits();
+        PlaceOnWholePage(h, m_paperSizes, m_page);
         agentwire::CheckPage(m_page, &problem);
     }
     m_showProblem = problem.isEmpty() ? QString() : page + problem;

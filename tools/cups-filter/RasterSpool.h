@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cups/AgentWire.h"
+#include "cups/PagePlacement.h"
 #include "cups/RowConverter.h"
 
 #include <QByteArray>
@@ -21,6 +22,8 @@ public:
 
     // Makes the spool file in $TMPDIR. False with the reason; nothing has been read then.
     bool OpenSpool(QString *why);
+    // The queue's page sizes, for pages whose header does not say where their rows lie on the page.
+    void SetPaperSizes(const QList<PaperSize> &sizes) { m_paperSizes = sizes; }
     // Starts reading the raster from head (bytes already taken from inputFd), then inputFd (its sync
     // word). False when it is no raster.
     bool StartRaster(int inputFd, QString *why, const QByteArray &head = QByteArray());
@@ -65,6 +68,7 @@ private:
     quint32 m_pageCount = 0;
     quint32 m_rowsLeft = 0;
     QString m_showProblem;
+    QList<PaperSize> m_paperSizes;
     CRowConverter m_converter;
     QByteArray m_row;
 };
