@@ -263,7 +263,7 @@ int main(int argc, char **argv)
     std::printf("cups_print_to_last_byte_40p_ms %.1f ms\n", print);
     std::printf("cups_direct_lp_to_last_byte_40p_ms %.1f ms\n", direct);
     std::printf("cups_print_over_direct_40p %.2f x\n", print / direct);
-    CIppPrinter printer(cups.Dir() + QStringLiteral("/ipp"), 18631);
+    CIppPrinter printer(cups.Dir() + QStringLiteral("/ipp-driverless"), 18631);
     if (const QString broken = AddForms(cups, printer); !broken.isEmpty()) {
         std::fprintf(stderr, "bench_cups_preview: %s\n", broken.toUtf8().constData());
         return 1;

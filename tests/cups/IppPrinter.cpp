@@ -44,77 +44,128 @@ bool WaitUntil(const QProcess &process, Ready ready)
     return true;
 }
 
+// The private system bus and the Avahi daemon on it, shared by every printer (a second Avahi daemon on
+// the machine would not start).
+struct DnsSd {
+    QProcess bus;
+    QProcess avahi;
+    QString broken;
+    QString address;
+    int users = 0;
+};
+DnsSd *g_dnsSd = nullptr;
+
+void StopProcess(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
+DnsSd &StartDnsSd(const QString &dir)
+{
+    if (g_dnsSd != nullptr) {
+        ++g_dnsSd->users;
+        return *g_dnsSd;
+    }
+    g_dnsSd = new DnsSd;
+    g_dnsSd->users = 1;
+    const QString bus = dir + QStringLiteral("/system_bus_socket");
+    g_dnsSd->address = QStringLiteral("unix:path=") + bus;
+    if (!WriteFile(dir + QStringLiteral("/bus.conf"),
+                   QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                                  " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                                  "<busconfig><type>system</type><listen>%1</listen><auth>EXTERNAL</auth>\n"
+                                  "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
+                                  "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy>"
+                                  "</busconfig>\n")
+                       .arg(g_dnsSd->address)
+                       .toUtf8()) ||
+        !WriteFile(dir + QStringLiteral("/avahi.conf"),
+                   "[server]\nuse-ipv4=yes\nuse-ipv6=no\nallow-interfaces=lo\nenable-dbus=yes\n"
+                   "[publish]\npublish-addresses=no\npublish-hinfo=no\npublish-workstation=no\n")) {
+        g_dnsSd->broken = QStringLiteral("cannot write the bus's and Avahi's files in ") + dir;
+        return *g_dnsSd;
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), g_dnsSd->address);
+    for (QProcess *process : {&g_dnsSd->bus, &g_dnsSd->avahi}) {
+        process->setProcessEnvironment(env);
+        process->setProcessChannelMode(QProcess::MergedChannels);
+    }
+    g_dnsSd->bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + dir + QStringLiteral("/bus.conf"),
+                                                       QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
+    if (!g_dnsSd->bus.waitForStarted(10000) || !WaitUntil(g_dnsSd->bus, [&] { return QFileInfo::exists(bus); })) {
+        g_dnsSd->broken =
+            QStringLiteral("the private system bus did not start: ") + QString::fromUtf8(g_dnsSd->bus.readAll());
+        return *g_dnsSd;
+    }
+    g_dnsSd->avahi.start(QStringLiteral("avahi-daemon"),
+                         {QStringLiteral("--no-drop-root"), QStringLiteral("--no-chroot"), QStringLiteral("--no-rlimits"),
+                          QStringLiteral("-f"), dir + QStringLiteral("/avahi.conf")});
+    if (!g_dnsSd->avahi.waitForStarted(10000))
+        g_dnsSd->broken = QStringLiteral("avahi-daemon did not start (package avahi-daemon)");
+    return *g_dnsSd;
+}
+
+void StopDnsSd()
+{
+    if (g_dnsSd == nullptr || --g_dnsSd->users > 0)
+        return;
+    StopProcess(g_dnsSd->avahi);
+    StopProcess(g_dnsSd->bus);
+    delete g_dnsSd;
+    g_dnsSd = nullptr;
+}
+
 } // namespace
 
-CIppPrinter::CIppPrinter(const QString &dir, quint16 port) : m_dir(dir), m_port(port)
+CIppPrinter::CIppPrinter(const QString &dir, quint16 port, const QByteArray &format) : m_dir(dir), m_port(port)
 {
     QDir().mkpath(m_dir + QStringLiteral("/documents"));
-    const QString bus = m_dir + QStringLiteral("/system_bus_socket");
-    const bool written =
-        WriteFile(m_dir + QStringLiteral("/bus.conf"),
-                  QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                                 " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                                 "<busconfig><type>system</type><listen>unix:path=%1</listen><auth>EXTERNAL</auth>\n"
-                                 "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
-                                 "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy>"
-                                 "</busconfig>\n")
-                      .arg(bus)
-                      .toUtf8()) &&
-        WriteFile(m_dir + QStringLiteral("/avahi.conf"),
-                  "[server]\nuse-ipv4=yes\nuse-ipv6=no\nallow-interfaces=lo\nenable-dbus=yes\n"
-                  "[publish]\npublish-addresses=no\npublish-hinfo=no\npublish-workstation=no\n") &&
-        WriteFile(m_dir + QStringLiteral("/printer.conf"),
-                  "ATTR mimeMediaType document-format-supported image/pwg-raster\n"
-                  "ATTR mimeMediaType document-format-default image/pwg-raster\n"
-                  "ATTR keyword media-default oe_label_1.125x3.5in\n"
-                  "ATTR keyword media-supported oe_label_1.125x3.5in,oe_return-label_0.75x2in\n"
-                  "ATTR keyword media-ready oe_label_1.125x3.5in\n"
-                  "ATTR keyword print-color-mode-default monochrome\n"
-                  "ATTR keyword print-color-mode-supported monochrome\n"
-                  "ATTR keyword pwg-raster-document-type-supported sgray_8\n"
-                  "ATTR resolution pwg-raster-document-resolution-supported 300dpi\n");
-    if (!written) {
+    const DnsSd &dnsSd = StartDnsSd(QFileInfo(m_dir).path());
+    if (!dnsSd.broken.isEmpty()) {
+        m_broken = dnsSd.broken;
+        return;
+    }
+    const QByteArray raster = format == "image/pwg-raster"
+                                  ? "ATTR keyword pwg-raster-document-type-supported sgray_8\n"
+                                    "ATTR resolution pwg-raster-document-resolution-supported 300dpi\n"
+                                  : "";
+    if (!WriteFile(m_dir + QStringLiteral("/printer.conf"),
+                   "ATTR mimeMediaType document-format-supported " + format + "\n" +
+                       "ATTR mimeMediaType document-format-default " + format + "\n" +
+                       "ATTR keyword media-default oe_label_1.125x3.5in\n"
+                       "ATTR keyword media-supported oe_label_1.125x3.5in,oe_return-label_0.75x2in\n"
+                       "ATTR keyword media-ready oe_label_1.125x3.5in\n"
+                       "ATTR keyword print-color-mode-default monochrome\n"
+                       "ATTR keyword print-color-mode-supported monochrome\n" +
+                       raster)) {
         m_broken = QStringLiteral("cannot write the printer's files in ") + m_dir;
         return;
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=") + bus);
-    for (QProcess *process : {&m_bus, &m_avahi, &m_printer}) {
-        process->setProcessEnvironment(env);
-        process->setProcessChannelMode(QProcess::MergedChannels);
-    }
-    if (!StartProgram(m_bus, QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--config-file=") + m_dir + QStringLiteral("/bus.conf"),
-                       QStringLiteral("--nofork"), QStringLiteral("--nopidfile")}) ||
-        !WaitUntil(m_bus, [&] { return QFileInfo::exists(bus); }))
-        m_broken = QStringLiteral("the private system bus did not start: ") + QString::fromUtf8(m_bus.readAll());
-    else if (!StartProgram(m_avahi, QStringLiteral("avahi-daemon"),
-                           {QStringLiteral("--no-drop-root"), QStringLiteral("--no-chroot"),
-                            QStringLiteral("--no-rlimits"), QStringLiteral("-f"),
-                            m_dir + QStringLiteral("/avahi.conf")}))
-        m_broken = QStringLiteral("avahi-daemon did not start (package avahi-daemon)");
-    else if (!StartProgram(m_printer, QStringLiteral("ippeveprinter"),
-                           {QStringLiteral("-a"), m_dir + QStringLiteral("/printer.conf"), QStringLiteral("-r"),
-                            QStringLiteral("off"), QStringLiteral("-k"), QStringLiteral("-c"),
-                            QStringLiteral("/bin/true"), QStringLiteral("-d"),
-                            m_dir + QStringLiteral("/documents"), QStringLiteral("-p"), QString::number(m_port),
-                            QStringLiteral("Corvane Label")}) ||
-             !WaitUntil(m_printer, [&] { return Accepts(m_port); }))
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), dnsSd.address);
+    m_printer.setProcessEnvironment(env);
+    m_printer.setProcessChannelMode(QProcess::MergedChannels);
+    if (!StartProgram(m_printer, QStringLiteral("ippeveprinter"),
+                      {QStringLiteral("-a"), m_dir + QStringLiteral("/printer.conf"), QStringLiteral("-r"),
+                       QStringLiteral("off"), QStringLiteral("-k"), QStringLiteral("-c"), QStringLiteral("/bin/true"),
+                       QStringLiteral("-d"), m_dir + QStringLiteral("/documents"), QStringLiteral("-p"),
+                       QString::number(m_port), QStringLiteral("Corvane Label %1").arg(m_port)}) ||
+        !WaitUntil(m_printer, [&] { return Accepts(m_port); }))
         m_broken = QStringLiteral("ippeveprinter did not start (package cups-ipp-utils): ") +
-                   QString::fromUtf8(m_printer.readAll() + m_avahi.readAll());
+                   QString::fromUtf8(m_printer.readAll());
 }
 
 CIppPrinter::~CIppPrinter()
 {
-    for (QProcess *process : {&m_printer, &m_avahi, &m_bus}) {
-        if (process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(5000)) {
-                process->kill();
-                process->waitForFinished();
-            }
-        }
-    }
+    StopProcess(m_printer);
+    StopDnsSd();
 }
 
 bool CIppPrinter::StartProgram(QProcess &process, const QString &program, const QStringList &arguments)
