@@ -13,6 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace {
 
 volatile sig_atomic_t g_runningPid = 0;
@@ -102,6 +104,14 @@ int CRasterizer::Start(char **argv, int documentFd, QString *why)
     char *childArgv[8] = {const_cast<char *>("gstoraster"), argv[1], argv[2], argv[3], argv[4], argv[5],
                           const_cast<char *>("/dev/fd/0"), nullptr};
     static char kRasterType[] = "FINAL_CONTENT_TYPE=application/vnd.cups-raster";
+    std::vector<char *> environment;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "FINAL_CONTENT_TYPE=", 19) != 0 && std::strncmp(*entry, "TMPDIR=", 7) != 0)
+            environment.push_back(*entry);
+    }
+    environment.push_back(kRasterType);
+    environment.push_back(g_tmpdirEntry);
+    environment.push_back(nullptr);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) {
@@ -123,9 +133,7 @@ int CRasterizer::Start(char **argv, int documentFd, QString *why)
         if (::lseek(documentFd, 0, SEEK_SET) != 0 || ::dup2(documentFd, STDIN_FILENO) < 0 ||
             ::dup2(pipeFds[1], STDOUT_FILENO) < 0 || ::dup2(m_log, STDERR_FILENO) < 0)
             ::_exit(127);
-        ::putenv(kRasterType);
-        ::putenv(g_tmpdirEntry);
-        ::execv(m_program.constData(), childArgv);
+        ::execve(m_program.constData(), childArgv, environment.data());
         ::_exit(127);
     }
     ::close(pipeFds[1]);
