@@ -17,8 +17,17 @@
 // the offscreen platform):
 //   cups_lp_to_window_{1,40}p_ms     from lp to the preview's window open on page 1 (the agent's report
 //                                    of WM_PREVIEW_OPENED), and cups_window_40p_over_1p their ratio
+//   cups_lp_to_window_{foomatic,driverless}_1p_ms  the same on the other forms' preview queues, and
+//                                    cups_window_{foomatic,driverless}_over_raster_1p (target <= 1.3)
+// The other driver forms against the raster queue, same documents, same run: from lp to page 1 complete
+// at the stand-in agent, on the preview queue of a Foomatic driver (corvane-cups gets PDF and has CUPS's
+// gstoraster make the raster copy it shows) and of a driverless printer (ippeveprinter; PWG raster):
+//   cups_forms_lp_to_page1_{raster,foomatic,driverless}_{1,40}p_ms
+//   cups_{foomatic,driverless}_over_raster_{1,40}p   their ratios to the raster queue (target <= 1.3)
 // Needs root (the scheduler runs filters as lp); elsewhere it says so and skips.
 #include "FakeAgent.h"
+#include "FormQueues.h"
+#include "IppPrinter.h"
 #include "PrivateCups.h"
 
 #include <QCoreApplication>
@@ -80,10 +89,11 @@ double RunDirect(const CPrivateCups &cups, const QString &pdf)
 }
 
 // lp to the real preview's window, through corvane-agent; -1 when it did not open.
-double RunWindow(const CPrivateCups &cups, QProcess &agent, QString &log, const QString &pdf)
+double RunWindow(const CPrivateCups &cups, QProcess &agent, QString &log, const QString &pdf,
+                 const QString &queue = QStringLiteral("preview"))
 {
     const Clock::time_point start = Clock::now();
-    const int job = cups.Submit(QStringLiteral("preview"), pdf);
+    const int job = cups.Submit(queue, pdf);
     const QRegularExpression opened(QStringLiteral("job %1: preview window \\S+ open").arg(job));
     double ms = -1;
     while (job != 0 && Ms(Clock::now() - start) < 120000) {
@@ -120,10 +130,12 @@ void BenchWindow(const CPrivateCups &cups, const QString &one, const QString &fo
         if (log.contains(QStringLiteral("listening")))
             break;
     }
-    std::vector<double> windowOne, windowForty;
+    std::vector<double> windowOne, windowForty, windowFoomatic, windowDriverless;
     for (int i = 0; i < runs; ++i) {
         windowOne.push_back(RunWindow(cups, agent, log, one));
         windowForty.push_back(RunWindow(cups, agent, log, forty));
+        windowFoomatic.push_back(RunWindow(cups, agent, log, one, QStringLiteral("foomatic-preview")));
+        windowDriverless.push_back(RunWindow(cups, agent, log, one, QStringLiteral("driverless-preview")));
     }
     agent.terminate();
     agent.waitForFinished(10000);
@@ -136,6 +148,65 @@ void BenchWindow(const CPrivateCups &cups, const QString &one, const QString &fo
     std::printf("cups_lp_to_window_1p_ms %.1f ms\n", w1);
     std::printf("cups_lp_to_window_40p_ms %.1f ms\n", w40);
     std::printf("cups_window_40p_over_1p %.2f x (target <= 1.2)\n", w40 / w1);
+    const double foomatic = Median(windowFoomatic), driverless = Median(windowDriverless);
+    if (foomatic < 0 || driverless < 0) {
+        std::printf("# cups_lp_to_window of the other forms: the preview did not open\n");
+        return;
+    }
+    std::printf("cups_lp_to_window_foomatic_1p_ms %.1f ms\n", foomatic);
+    std::printf("cups_lp_to_window_driverless_1p_ms %.1f ms\n", driverless);
+    std::printf("cups_window_foomatic_over_raster_1p %.2f x (target <= 1.3)\n", foomatic / w1);
+    std::printf("cups_window_driverless_over_raster_1p %.2f x (target <= 1.3)\n", driverless / w1);
+}
+
+// lp to page 1 complete at the stand-in agent on queue; -1 when it did not come.
+double FirstPage(const CPrivateCups &cups, const QString &queue, const QString &pdf)
+{
+    CFakeAgent agent(CFakeAgent::Answer::Cancel);
+    const Clock::time_point start = Clock::now();
+    const int job = cups.Submit(queue, pdf);
+    if (job == 0 || !agent.WaitFor([](const CFakeAgent::Seen &s) { return s.endCount >= 0; }, 120000))
+        return -1;
+    const double ms = Ms(agent.Snapshot().firstPageAt - start);
+    return cups.WaitForJobEnd(job, 120000) == QStringLiteral("completed") ? ms : -1;
+}
+
+// The Foomatic and the driverless queue and their preview queues; empty on success, else why not.
+QString AddForms(const CPrivateCups &cups, const CIppPrinter &printer)
+{
+    const QString broken = AddFormQueues(
+        cups, QStringLiteral("foomatic"), QStringLiteral(CORVANE_SOURCE_DIR "/tests/cups/data/foomatic-label.ppd"), {});
+    if (!broken.isEmpty())
+        return broken;
+    return printer.Broken().isEmpty() ? AddFormQueues(cups, QStringLiteral("driverless"), {}, printer.Uri())
+                                      : printer.Broken();
+}
+
+bool BenchForms(const CPrivateCups &cups, const QString &one, const QString &forty, int runs)
+{
+    const char *const names[] = {"raster", "foomatic", "driverless"};
+    const QString queues[] = {QStringLiteral("preview"), QStringLiteral("foomatic-preview"),
+                              QStringLiteral("driverless-preview")};
+    std::vector<double> times[3][2];
+    for (int i = 0; i < runs; ++i) {
+        for (int q = 0; q < 3; ++q) {
+            times[q][0].push_back(FirstPage(cups, queues[q], one));
+            times[q][1].push_back(FirstPage(cups, queues[q], forty));
+            if (times[q][0].back() < 0 || times[q][1].back() < 0) {
+                std::fprintf(stderr, "bench_cups_preview: a job on %s did not reach the agent\n", names[q]);
+                return false;
+            }
+        }
+    }
+    const int pages[] = {1, 40};
+    for (int d = 0; d < 2; ++d) {
+        for (int q = 0; q < 3; ++q)
+            std::printf("cups_forms_lp_to_page1_%s_%dp_ms %.1f ms\n", names[q], pages[d], Median(times[q][d]));
+        for (int q = 1; q < 3; ++q)
+            std::printf("cups_%s_over_raster_%dp %.2f x (target <= 1.3)\n", names[q], pages[d],
+                        Median(times[q][d]) / Median(times[0][d]));
+    }
+    return true;
 }
 
 } // namespace
@@ -192,6 +263,11 @@ int main(int argc, char **argv)
     std::printf("cups_print_to_last_byte_40p_ms %.1f ms\n", print);
     std::printf("cups_direct_lp_to_last_byte_40p_ms %.1f ms\n", direct);
     std::printf("cups_print_over_direct_40p %.2f x\n", print / direct);
+    CIppPrinter printer(cups.Dir() + QStringLiteral("/ipp-driverless"), 18631);
+    if (const QString broken = AddForms(cups, printer); !broken.isEmpty()) {
+        std::fprintf(stderr, "bench_cups_preview: %s\n", broken.toUtf8().constData());
+        return 1;
+    }
     BenchWindow(cups, one, forty, runs);
-    return 0;
+    return BenchForms(cups, one, forty, runs) ? 0 : 1;
 }

@@ -29,7 +29,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Beyond the libraries: CUPS runs the filter and keeps the queues, cups-filters turns documents into
-# raster, and the window's texts are Japanese. qt6-wayland lets the windows run on a Wayland desktop.
+# raster (also corvane-cups itself, with its gstoraster, for the preview of a PDF or PostScript
+# driver's jobs), and the window's texts are Japanese. qt6-wayland lets the windows run on a Wayland desktop.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "cups-daemon, cups-client, cups-filters, fonts-ipafont-gothic | fonts-japanese-gothic")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")

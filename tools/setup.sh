@@ -19,10 +19,11 @@ packages=(
 )
 # CUPS without its recommends (which pull in avahi): the scheduler and clients for the private cupsd of
 # the tests, the PPD compiler and tester, the sample label filters, the CUPS API and raster headers,
-# the rasterizers and the PDF and PostScript tools of the print chain, and the label and tape printer
-# drivers (PPDs and raster filters) the preview queues are tested with.
+# the rasterizers and the PDF and PostScript tools of the print chain, a label-printer driver Debian
+# ships (printer-driver-dymo) whose raster holds only the printable area, and the IPP Everywhere printer
+# simulator with the Avahi daemon it needs to start (the tests run both on a private bus).
 cups_packages=(cups cups-daemon cups-client cups-ppdc libcups2-dev libcupsimage2-dev cups-filters
-  poppler-utils ghostscript printer-driver-dymo)
+  poppler-utils ghostscript printer-driver-dymo cups-ipp-utils avahi-daemon)
 
 if [ "${1:-}" != "--no-install" ]; then
   SUDO=""

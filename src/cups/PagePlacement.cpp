@@ -176,13 +176,13 @@ QString PlacementSource(PagePlacement::From from)
 {
     switch (from) {
     case PagePlacement::From::HeaderBox:
-        return QStringLiteral("the raster header's imaging box");
+        return QStringLiteral("the imaging box of the raster header");
     case PagePlacement::From::HeaderWholeBox:
-        return QStringLiteral("the raster header's imaging box in whole points");
+        return QStringLiteral("the imaging box of the raster header in whole points");
     case PagePlacement::From::HeaderMargins:
-        return QStringLiteral("the raster header's margins");
+        return QStringLiteral("the margins of the raster header");
     case PagePlacement::From::Ppd:
-        return QStringLiteral("the PPD's imageable area");
+        return QStringLiteral("the imageable area of the PPD");
     case PagePlacement::From::Raster:
         break;
     }

@@ -206,7 +206,8 @@ QString CPrivateCups::ErrorLog() const
 
 QStringList CPrivateCups::TempFiles() const
 {
-    return QDir(m_dir + QStringLiteral("/spool/tmp")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    return QDir(m_dir + QStringLiteral("/spool/tmp"))
+        .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
 QString CPrivateCups::LabelPdf(int pages) const

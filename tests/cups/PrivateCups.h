@@ -41,7 +41,7 @@ public:
     // What the direct queue (or another queue to a file: device in out/) prints of file: the reference
     // for the preview queue; empty on failure.
     QByteArray PrintDirect(const QString &file, const QString &queue = QStringLiteral("direct")) const;
-    // Files in the scheduler's temporary folder (where filters spool), by name.
+    // Files and folders in the scheduler's temporary folder (where filters spool), by name.
     QStringList TempFiles() const;
 
     ~CPrivateCups();

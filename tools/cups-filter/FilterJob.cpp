@@ -11,7 +11,6 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <cstdlib>
 
 // The names the preview PPD gives the printer's filter and the option for jobs without a preview.
@@ -63,28 +62,28 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
                    : QStringLiteral("the PPD file %1 cannot be read").arg(QString::fromLocal8Bit(ppdPath));
         return false;
     }
-    // The printer's filter for CUPS raster, the input of this road.
+    // The printer's filters, one for each input the queue takes.
     QFile file(QFile::decodeName(ppdPath));
     const QList<previewppd::Filter> filters = file.open(QIODevice::ReadOnly)
                                                   ? previewppd::PrinterFilters(file.readAll())
                                                   : QList<previewppd::Filter>();
-    const auto raster = std::find_if(filters.begin(), filters.end(), [](const previewppd::Filter &filter) {
-        return filter.source == previewppd::kRasterType;
-    });
     bool ok = true;
-    if (raster == filters.end()) {
-        *why = filters.isEmpty()
-                   ? QStringLiteral("the PPD has no *%1: it is not the PPD of a preview queue")
-                         .arg(QLatin1String(kFilterKeyword))
-                   : QStringLiteral("the PPD has no *%1 for %2")
-                         .arg(QLatin1String(kFilterKeyword), QLatin1String(previewppd::kRasterType));
-        ok = false;
-    } else {
-        const char *serverBin = std::getenv("CUPS_SERVERBIN");
-        m_printerFilter = ResolveProgram(
-            raster->program, serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups", why);
-        ok = !m_printerFilter.isEmpty();
+    const char *serverBin = std::getenv("CUPS_SERVERBIN");
+    const QByteArray folder = serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups";
+    for (const previewppd::Filter &filter : filters) {
+        m_filters.append({filter.source, ResolveProgram(filter.program, folder, why)});
+        if (m_filters.last().program.isEmpty()) {
+            ok = false;
+            break;
+        }
     }
+    if (m_filters.isEmpty()) {
+        *why = QStringLiteral("the PPD has no *%1: it is not the PPD of a preview queue")
+                   .arg(QLatin1String(kFilterKeyword));
+        ok = false;
+    }
+    if (ok)
+        ChooseFilter(inputkind::Kind::Unknown);
 
     // The job's option over the queue's default, the PPD's default choice (which lpadmin -o
     // CorvaneWithoutSession=... rewrites). The scheduler puts a queue's IPP default (lpadmin -o
@@ -121,4 +120,20 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
         }
     }
     return ok;
+}
+
+bool CFilterJob::ChooseFilter(inputkind::Kind kind)
+{
+    const Filter *chosen = m_filters.isEmpty() ? nullptr : &m_filters.first();
+    for (const Filter &filter : m_filters) {
+        if (inputkind::Takes(filter.source, kind)) {
+            chosen = &filter;
+            break;
+        }
+    }
+    if (chosen == nullptr)
+        return false;
+    m_printerFilter = chosen->program;
+    m_printerFilterSource = chosen->source;
+    return !inputkind::Takes(chosen->source, inputkind::Kind::Raster);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "InputKind.h"
 #include "cups/PagePlacement.h"
 
 #include <QByteArray>
@@ -19,8 +20,12 @@ public:
     // False with the reason when the command line is not a filter's.
     bool ParseArguments(int argc, char **argv, QString *why);
     // Reads the PPD and the job's options. False with the reason when the queue is not a preview
-    // queue (no *CorvaneFilter for CUPS raster naming a program). Notes that are no failure go to notes.
+    // queue (no *CorvaneFilter, or one naming no program). Notes that are no failure go to notes.
     bool ReadQueue(QStringList *notes, QString *why);
+    // Takes the printer's filter for input of kind: the first *CorvaneFilter whose source type takes
+    // it, else the first of all (whose road then says what is wrong with the input). True when that
+    // filter takes a document (PDF or PostScript) rather than raster.
+    bool ChooseFilter(inputkind::Kind kind);
 
     quint32 JobId() const { return m_jobId; }
     const QByteArray &User() const { return m_user; }
@@ -30,8 +35,10 @@ public:
     const QByteArray &File() const { return m_file; }
     // The arguments as given, for the printer's filter.
     char **Argv() const { return m_argv; }
-    // The printer's filter program: a full path, or "-" when the printer takes the raster as it is.
+    // The chosen printer's filter program: a full path, or "-" when the printer takes the data as it is.
     const QByteArray &PrinterFilter() const { return m_printerFilter; }
+    // The chosen filter's source MIME type.
+    const QByteArray &PrinterFilterSource() const { return m_printerFilterSource; }
     // The PPD's page sizes with their imageable areas.
     const QList<PaperSize> &PaperSizes() const { return m_paperSizes; }
     WithoutSession Policy() const { return m_policy; }
@@ -50,7 +57,13 @@ private:
     QByteArray m_options;
     QByteArray m_file;
     char **m_argv = nullptr;
+    struct Filter {
+        QByteArray source;
+        QByteArray program;
+    };
+    QList<Filter> m_filters;
     QByteArray m_printerFilter;
+    QByteArray m_printerFilterSource;
     WithoutSession m_policy = WithoutSession::Print;
     QString m_policySource;
     QList<PaperSize> m_paperSizes;

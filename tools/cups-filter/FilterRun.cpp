@@ -1,9 +1,12 @@
 #include "FilterRun.h"
 
 #include "CupsLog.h"
+#include "InputKind.h"
 #include "PrinterFilter.h"
 
 #include <QFile>
+
+#include <utility>
 
 #include <cerrno>
 #include <csignal>
@@ -23,6 +26,7 @@ constexpr quint32 kRowsBetweenPolls = 256;
 void OnTerminate(int)
 {
     cupslog::WriteRaw("INFO: The job was cancelled; the preview closes.\n");
+    CRasterizer::EndOnSignal();
     ::_exit(cupslog::EXIT_DONE);
 }
 
@@ -68,10 +72,23 @@ int CFilterRun::Run(int argc, char **argv)
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    if (!inputkind::ReadHead(m_input, &m_head)) {
+        cupslog::Error(QStringLiteral("The job cannot be read, nothing was printed: %1.")
+                           .arg(QString::fromLocal8Bit(strerror(errno))));
+        return cupslog::EXIT_DONE;
+    }
+    const inputkind::Kind kind = inputkind::Identify(m_head);
+    const bool document = m_job.ChooseFilter(kind);
     m_spool.SetPaperSizes(m_job.PaperSizes());
     if (!m_spool.OpenSpool(&why))
         return WithoutPreview(why, false);
-    if (!m_spool.StartRaster(m_input, &why))
+    int raster = m_input;
+    if (document) {
+        int exitCode = cupslog::EXIT_DONE;
+        if ((raster = StartDocument(kind, &exitCode)) < 0)
+            return exitCode;
+    }
+    if (!m_spool.StartRaster(raster, &why, std::exchange(m_head, {})))
         return BadRaster(why);
     switch (m_spool.NextPage(&why)) {
     case CRasterSpool::Header::Bad:
@@ -95,6 +112,27 @@ int CFilterRun::Run(int argc, char **argv)
         return WithoutPreview(why, true);
     SayWaiting();
     return Stream();
+}
+
+// A printer's filter that takes a document: the input is spooled whole, and the pages shown come from
+// CUPS's rasterizer reading the spool. The raster copy's descriptor, or -1 when the job has ended.
+int CFilterRun::StartDocument(inputkind::Kind kind, int *exitCode)
+{
+    QString why;
+    if (kind != inputkind::Kind::Pdf && kind != inputkind::Kind::PostScript) {
+        *exitCode = BadDocument(QStringLiteral("it is %1, and the filter of the printer takes %2")
+                                    .arg(inputkind::Name(kind), QString::fromUtf8(m_job.PrinterFilterSource())));
+        return -1;
+    }
+    if (!m_passThrough.SpoolOriginal(m_spool, m_input, std::exchange(m_head, {}), &why)) {
+        cupslog::Error(QStringLiteral("The job cannot be spooled, nothing was printed: %1.").arg(why));
+        DrainInput(m_input);
+        return -1;
+    }
+    const int raster = m_passThrough.StartRasterizer(m_job.Argv(), &why);
+    if (raster < 0)
+        *exitCode = WithoutPreview(why, true);
+    return raster;
 }
 
 int CFilterRun::Stream()
@@ -123,6 +161,8 @@ int CFilterRun::Stream()
         case CRasterSpool::Header::Bad:
             return BadRaster(why);
         case CRasterSpool::Header::End:
+            if (m_passThrough.IsActive() && !(why = m_passThrough.RasterizerEnd()).isEmpty())
+                return BadDocument(why);
             if (!m_agent.SendEnd(m_spool.PageCount()))
                 return Decided(m_agent.PollDecision());
             SayWaiting(); // again: the filters before this one have had their last word
@@ -184,6 +224,10 @@ int CFilterRun::BadRaster(const QString &why)
 {
     if (m_spool.SpoolFailed())
         return SpoolFailed();
+    if (m_passThrough.IsActive()) {
+        const QString rasterizer = m_passThrough.RasterizerEnd();
+        return BadDocument(rasterizer.isEmpty() ? why : rasterizer);
+    }
     m_agent.Close();
     cupslog::Error(QStringLiteral("The raster of the job is damaged, nothing was printed: %1.").arg(why));
     DrainInput(m_input);
@@ -201,13 +245,26 @@ int CFilterRun::SpoolFailed()
     return cupslog::EXIT_DONE;
 }
 
+int CFilterRun::BadDocument(const QString &why)
+{
+    m_agent.Close();
+    cupslog::Error(QStringLiteral("The document of the job cannot be rasterized for the preview, nothing was "
+                                  "printed: %1.")
+                       .arg(why));
+    DrainInput(m_input);
+    return cupslog::EXIT_DONE;
+}
+
 // fromSpool: the raster API has read from the input, so the printer's filter reads the spool (after
 // the rest of the input is spooled too); otherwise it reads the untouched input itself.
 int CFilterRun::Print(bool fromSpool)
 {
     char **argv = m_job.Argv();
     int input = m_input;
-    if (fromSpool) {
+    if (fromSpool && m_passThrough.IsActive()) {
+        input = m_passThrough.Original();
+        argv[6] = nullptr; // the spooled document, not the job's file, is the printer filter's input
+    } else if (fromSpool) {
         const bool spooled = m_spool.DrainToEnd();
         if (spooled) {
             input = m_spool.Rewound();
@@ -222,7 +279,7 @@ int CFilterRun::Print(bool fromSpool)
         }
         // Otherwise the job's file, read again from its start, is the whole job.
     }
-    const QString error = RunPrinterFilter(m_job.PrinterFilter(), argv, input);
+    const QString error = RunPrinterFilter(m_job.PrinterFilter(), argv, input, fromSpool ? QByteArray() : m_head);
     if (error.isEmpty())
         return cupslog::EXIT_DONE;
     cupslog::Error(error);

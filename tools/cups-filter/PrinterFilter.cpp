@@ -7,38 +7,70 @@
 
 namespace {
 
-QString CopyToStdout(int inputFd)
+bool WriteAll(int fd, const char *data, size_t length)
 {
+    while (length > 0) {
+        const ssize_t w = ::write(fd, data, length);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        data += w;
+        length -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+QString CopyTo(int outputFd, int inputFd, const QByteArray &head)
+{
+    if (!WriteAll(outputFd, head.constData(), static_cast<size_t>(head.size())))
+        return QStringLiteral("the data cannot be written on: %1").arg(QString::fromLocal8Bit(strerror(errno)));
     char buffer[64 * 1024];
     for (;;) {
         ssize_t n = ::read(inputFd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return QStringLiteral("the spool file cannot be read: %1")
+            return QStringLiteral("the job cannot be read: %1")
                 .arg(QString::fromLocal8Bit(strerror(errno)));
         if (n == 0)
             return {};
-        for (ssize_t at = 0; at < n;) {
-            const ssize_t w = ::write(STDOUT_FILENO, buffer + at, static_cast<size_t>(n - at));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return QStringLiteral("the raster cannot be written on: %1")
-                    .arg(QString::fromLocal8Bit(strerror(errno)));
-            at += w;
-        }
+        if (!WriteAll(outputFd, buffer, static_cast<size_t>(n)))
+            return QStringLiteral("the data cannot be written on: %1")
+                .arg(QString::fromLocal8Bit(strerror(errno)));
     }
+}
+
+// The printer's filter reads head and then the rest of inputFd from a pipe that a child of this process
+// fills; the new stdin, -1 on failure.
+int Feed(int inputFd, const QByteArray &head)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    const pid_t feeder = ::fork();
+    if (feeder < 0)
+        return -1;
+    if (feeder == 0) {
+        ::close(fds[0]);
+        std::signal(SIGPIPE, SIG_DFL);
+        ::_exit(CopyTo(fds[1], inputFd, head).isEmpty() ? 0 : 1);
+    }
+    ::close(fds[1]);
+    ::close(inputFd);
+    return fds[0];
 }
 
 } // namespace
 
-QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd)
+QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, const QByteArray &head)
 {
-    if (program == "-") {
-        const QString error = CopyToStdout(inputFd);
-        return error.isEmpty() ? QString() : error;
-    }
+    if (program == "-")
+        return CopyTo(STDOUT_FILENO, inputFd, head);
+    if (!head.isEmpty())
+        inputFd = Feed(inputFd, head);
+    if (inputFd < 0)
+        return QStringLiteral("cannot hand the data on: %1").arg(QString::fromLocal8Bit(strerror(errno)));
     if (inputFd != STDIN_FILENO) {
         if (::dup2(inputFd, STDIN_FILENO) < 0)
             return QStringLiteral("cannot hand the raster on: %1")

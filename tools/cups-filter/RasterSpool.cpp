@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -81,9 +82,10 @@ bool CRasterSpool::OpenSpool(QString *why)
     return true;
 }
 
-bool CRasterSpool::StartRaster(int inputFd, QString *why)
+bool CRasterSpool::StartRaster(int inputFd, QString *why, const QByteArray &head)
 {
     m_input = inputFd;
+    m_head = head;
     m_raster = cupsRasterOpenIO(TeeCallback, this, CUPS_RASTER_READ);
     if (m_raster == nullptr) {
         *why = m_spooled == 0 ? QStringLiteral("the input is empty")
@@ -96,11 +98,17 @@ bool CRasterSpool::StartRaster(int inputFd, QString *why)
 ssize_t CRasterSpool::Read(unsigned char *buffer, size_t length)
 {
     ssize_t n;
-    do
-        n = ::read(m_input, buffer, length);
-    while (n < 0 && errno == EINTR);
+    if (!m_head.isEmpty()) {
+        n = static_cast<ssize_t>(std::min(length, static_cast<size_t>(m_head.size())));
+        std::memcpy(buffer, m_head.constData(), static_cast<size_t>(n));
+        m_head.remove(0, n);
+    } else {
+        do
+            n = ::read(m_input, buffer, length);
+        while (n < 0 && errno == EINTR);
+    }
     if (n > 0) {
-        if (m_writeFailed || !WriteAll(m_spool, buffer, static_cast<size_t>(n))) {
+        if (m_spool >= 0 && (m_writeFailed || !WriteAll(m_spool, buffer, static_cast<size_t>(n)))) {
             if (!m_writeFailed)
                 m_writeErrno = errno;
             m_writeFailed = true;
@@ -240,4 +248,16 @@ QString CRasterSpool::SpoolProblem() const
 {
     return QStringLiteral("the spool file in %1 cannot be written: %2")
         .arg(m_spoolDir, QString::fromLocal8Bit(strerror(m_writeErrno)));
+}
+
+int CRasterSpool::SpoolWhole(int inputFd, const QByteArray &head)
+{
+    m_input = inputFd;
+    m_head = head;
+    if (!DrainToEnd() || m_writeFailed)
+        return -1;
+    const int spool = Rewound();
+    if (spool >= 0)
+        m_spool = -1;
+    return spool;
 }

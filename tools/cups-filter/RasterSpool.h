@@ -24,8 +24,9 @@ public:
     bool OpenSpool(QString *why);
     // The queue's page sizes, for pages whose header does not say where their rows lie on the page.
     void SetPaperSizes(const QList<PaperSize> &sizes) { m_paperSizes = sizes; }
-    // Starts reading the raster from inputFd (its sync word). False when it is no raster.
-    bool StartRaster(int inputFd, QString *why);
+    // Starts reading the raster from head (bytes already taken from inputFd), then inputFd (its sync
+    // word). False when it is no raster.
+    bool StartRaster(int inputFd, QString *why, const QByteArray &head = QByteArray());
 
     enum class Header { Page, End, Bad };
     // Reads the next page's header. Page: the header is within every limit and can be shown (Page()
@@ -51,12 +52,17 @@ public:
     QString SpoolProblem() const;
     // The spool file's descriptor, at its start, for the printer's filter; -1 after an error.
     int Rewound();
+    // Spools head and then all of inputFd (a document the raster API does not read), and hands the spool
+    // file over: the caller owns it; from now on this reads without keeping a copy. -1 on a read or
+    // write error (errno says which).
+    int SpoolWhole(int inputFd, const QByteArray &head);
 
     // The tee: read from the input, write the same bytes to the spool.
     ssize_t Read(unsigned char *buffer, size_t length);
 
 private:
     int m_input = -1;
+    QByteArray m_head;
     int m_spool = -1;
     bool m_writeFailed = false;
     int m_writeErrno = 0;
