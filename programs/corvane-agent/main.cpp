@@ -1,6 +1,6 @@
 // corvane-agent: the session agent. Runs in the user's session, takes the jobs that the print filter
 // hands over, shows each in a preview and passes the user's decision back. See --help.
-#include "Agent.h"
+#include "agent/Agent.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

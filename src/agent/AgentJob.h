@@ -1,7 +1,7 @@
 #pragma once
 
+#include "agent/BmpWriter.h"
 #include "cups/AgentWire.h"
-#include "driverside/BmpWriter.h"
 #include "driverside/DriverChannel.h"
 
 #include <QObject>

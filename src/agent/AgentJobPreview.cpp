@@ -4,9 +4,9 @@
 #include "AgentLog.h"
 #include "JobFolder.h"
 
-#include "app/DriverLink.h"
 #include "driverside/JobFileWriter.h"
 #include "driverside/PreviewStart.h"
+#include "link/LinkMessages.h"
 
 #include <QSocketNotifier>
 

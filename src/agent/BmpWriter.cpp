@@ -1,6 +1,7 @@
-#include "driverside/BmpWriter.h"
+// Page BMP files written row by row as the agent receives the rows.
+#include "agent/BmpWriter.h"
 
-#include "view/BmpLimits.h"
+#include "link/BmpLimits.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,10 @@
+// One run of the CUPS filter: the job, the agent's answer, the preview or the policy, the printer's filter.
 #include "FilterRun.h"
 
 #include "CupsLog.h"
 #include "PrinterFilter.h"
+
+#include "link/Utf8.h"
 
 #include <QFile>
 
@@ -85,11 +88,7 @@ int CFilterRun::Run(int argc, char **argv)
     JobInfo job;
     job.jobId = m_job.JobId();
     job.copies = m_job.Copies();
-    job.title = m_job.Title().left(static_cast<qsizetype>(kMaxTitleBytes));
-    // Cut at a character, not inside one.
-    while (job.title.size() < m_job.Title().size() && !job.title.isEmpty() &&
-           (static_cast<uchar>(m_job.Title().at(job.title.size())) & 0xc0) == 0x80)
-        job.title.chop(1);
+    job.title = Utf8Left(m_job.Title(), static_cast<qsizetype>(kMaxTitleBytes));
     if (m_agent.OfferJob(m_job.User(), job, kAnswerTimeoutMs, &why) != CAgentLink::Offer::Accepted)
         return WithoutPreview(why, true);
     cupslog::Info(QStringLiteral("Showing the job in the preview."));

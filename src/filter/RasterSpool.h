@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cups/AgentWire.h"
-#include "cups/RowConverter.h"
+#include "filter/RowConverter.h"
 
 #include <QByteArray>
 #include <QString>

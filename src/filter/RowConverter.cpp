@@ -1,4 +1,5 @@
-#include "cups/RowConverter.h"
+// Raster rows converted into the row formats the agent shows.
+#include "filter/RowConverter.h"
 
 #include <algorithm>
 

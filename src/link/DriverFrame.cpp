@@ -1,4 +1,5 @@
-#include "app/DriverFrame.h"
+// The 32-byte frame of the driver link, encoded and decoded little-endian, and put together from a stream.
+#include "link/DriverFrame.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,8 +4,8 @@
 
 #include "DriverLog.h"
 
-#include "app/DriverLink.h"
 #include "driverside/PreviewStart.h"
+#include "link/LinkMessages.h"
 
 #include <QDir>
 #include <QFile>

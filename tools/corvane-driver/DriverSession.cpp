@@ -5,7 +5,7 @@
 
 #include "DriverLog.h"
 
-#include "app/DriverLink.h"
+#include "link/LinkMessages.h"
 
 #include <algorithm>
 #include <cerrno>

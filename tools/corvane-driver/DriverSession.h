@@ -3,8 +3,8 @@
 #include "DriverOptions.h"
 #include "LabelJob.h"
 
-#include "app/DriverFrame.h"
 #include "driverside/DriverChannel.h"
+#include "link/DriverFrame.h"
 
 #include <QByteArray>
 #include <QList>

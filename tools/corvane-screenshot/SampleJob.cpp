@@ -1,7 +1,8 @@
+// The sample job's page bitmaps and settings.
 #include "SampleJob.h"
 
 #include "app/JobSettings.h"
-#include "app/PageFiles.h"
+#include "link/PageFileName.h"
 
 #include <QFile>
 #include <QFont>
@@ -108,8 +109,8 @@ bool WriteSampleJob(const SampleJob &job, CJobSettings &settings)
 {
     settings.m_nTapeWidthMm = job.tapeWidthMm;
     settings.m_nTapeLengthMm = job.firstPageLengthMm;
-    settings.m_strPageFileFormat = job.folder + job.baseName + QStringLiteral("_%05d.bmp");
-    settings.m_strPageFilePattern = job.folder + job.baseName + QStringLiteral("_*.bmp");
+    settings.m_strPageFileFormat = PageFileFormat(job.folder + job.baseName);
+    settings.m_strPageFilePattern = PageFilePattern(job.folder + job.baseName);
     settings.m_nCopies = 1;
     settings.m_strTapeWidth = QStringLiteral("%1mm").arg(job.tapeWidthMm);
     settings.m_strTapeLength = QStringLiteral("%1mm").arg(job.firstPageLengthMm);
