@@ -3,7 +3,7 @@
 # (lintian errors fail), install it with apt-get, find every file where it belongs, run the installed
 # programs, then purge it and make sure nothing of it is left.
 #
-#   bash tools/package-check.sh [BUILD_DIR]      (default: build)
+#   bash scripts/package-check.sh [BUILD_DIR]      (default: build)
 #
 # It installs and removes the package "corvane" on this machine, so it needs root and refuses while
 # corvane is installed already; without root it says it skipped and exits 0. CORVANE_PACKAGE_CHECK=0
@@ -34,7 +34,7 @@ stage_done() {
 [ "${CORVANE_PACKAGE_CHECK:-1}" != "0" ] || skip "CORVANE_PACKAGE_CHECK=0"
 [ "$(id -u)" -eq 0 ] || skip "not root; the check installs and purges the package (run it as root, as CI does)"
 for tool in cpack lintian dpkg-shlibdeps file apt-get desktop-file-validate; do
-  command -v "$tool" >/dev/null || { echo "package-check: $tool is missing; run tools/setup.sh" >&2; exit 1; }
+  command -v "$tool" >/dev/null || { echo "package-check: $tool is missing; run scripts/setup.sh" >&2; exit 1; }
 done
 
 exec 9>/var/lock/corvane-package-check.lock
@@ -141,7 +141,7 @@ stage_done "installed programs"
 # links), agent, queue tool and preview: a label printed through the preview reaches the printer exactly
 # as without it. Then corvane-queue adds, lists and removes a preview queue in a private scheduler.
 if grep -qE '^corvane-cups\|' "$manifest"; then
-  out=$(bash tools/try-print.sh --installed 2>&1) || fail "printing through the installed preview failed: $out"
+  out=$(bash scripts/try-print.sh --installed 2>&1) || fail "printing through the installed preview failed: $out"
   [[ "$out" == *"the same bytes as without the preview: yes"* ]] || fail "try-print --installed: $out"
 fi
 if grep -qE '^corvane-queue\|' "$manifest"; then
@@ -149,7 +149,7 @@ if grep -qE '^corvane-queue\|' "$manifest"; then
   ppds=$cups/ppd
   (
     set -e
-    bash tools/private-cupsd.sh start "$cups/cupsd" >/dev/null
+    bash scripts/private-cupsd.sh start "$cups/cupsd" >/dev/null
     export CUPS_SERVER=$cups/cupsd/cups.sock
     mkdir -p "$ppds" && ppdc -d "$ppds" /usr/share/cups/drv/sample.drv 2>/dev/null
     lpadmin -p label -E -v "file://$cups/cupsd/out/label.prn" -P "$ppds/dymo.ppd" 2>/dev/null
@@ -161,7 +161,7 @@ if grep -qE '^corvane-queue\|' "$manifest"; then
     ! lpstat -v label-preview >/dev/null 2>&1
     lpstat -v label >/dev/null
   ) || fail "corvane-queue add, list and remove against a private scheduler"
-  bash tools/private-cupsd.sh stop "$cups/cupsd" || true
+  bash scripts/private-cupsd.sh stop "$cups/cupsd" || true
   rm -rf "$cups"
 fi
 stage_done "printing through the installed preview"

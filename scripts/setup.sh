@@ -8,7 +8,7 @@ packages=(
   g++ cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libx11-dev
   xvfb xauth xdotool x11-utils openbox
   weston qt6-wayland

@@ -5,7 +5,7 @@
 # the preview on this display. Prints FILE (default: the project's sample label, two pages), waits for
 # the job, and shows what reached the printer, next to what the same file gives without the preview.
 #
-#   tools/try-print.sh [--installed] [FILE]
+#   scripts/try-print.sh [--installed] [FILE]
 #
 # With a display (DISPLAY or WAYLAND_DISPLAY), press 印刷 (print) or 中止 (cancel) in the preview. With
 # none, the preview runs on a private Xvfb and the script presses Ctrl+P after a few seconds, as the
@@ -35,14 +35,14 @@ if [ $installed = 1 ]; then
 else
   build=${CORVANE_BUILD:-$root/build}
   for program in corvane-cups corvane-agent corvane-queue corvane-preview; do
-    [ -x "$build/$program" ] || die "$build/$program is missing: run bash tools/setup.sh first"
+    [ -x "$build/$program" ] || die "$build/$program is missing: run bash scripts/setup.sh first"
   done
   agent=$build/corvane-agent
   queue=$build/corvane-queue
   extra_filters=("$build/corvane-cups")
 fi
 for tool in cupsd lpadmin lp lpstat ppdc gs; do
-  command -v "$tool" >/dev/null || die "$tool is missing: run bash tools/setup.sh first"
+  command -v "$tool" >/dev/null || die "$tool is missing: run bash scripts/setup.sh first"
 done
 
 # Started by root, cupsd runs its filters as lp, which must reach the folder.
@@ -53,7 +53,7 @@ xvfb_pid=
 cleanup() {
   [ -n "$agent_pid" ] && kill "$agent_pid" 2>/dev/null && wait "$agent_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  bash "$root/tools/private-cupsd.sh" stop "$work/cups" || true
+  bash "$root/scripts/private-cupsd.sh" stop "$work/cups" || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -66,7 +66,7 @@ fi
 [ -r "$file" ] || die "cannot read $file"
 
 say "a private CUPS scheduler in $work/cups"
-bash "$root/tools/private-cupsd.sh" start "$work/cups" "${extra_filters[@]}" >/dev/null
+bash "$root/scripts/private-cupsd.sh" start "$work/cups" "${extra_filters[@]}" >/dev/null
 export CUPS_SERVER=$work/cups/cups.sock
 
 mkdir -p "$work/ppd"
