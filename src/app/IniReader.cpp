@@ -1,6 +1,7 @@
 // The job file's INI text: decoded once, split into sections, looked up as profile functions do.
 #include "app/IniReader.h"
 
+#include "link/NativePath.h"
 #include "link/Utf8.h"
 
 #include <cerrno>
