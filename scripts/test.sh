@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# Everything a developer runs before a commit: the format check, build, the whole test suite (unit,
-# widget and end-to-end tests), the print road of scripts/try-print.sh on a private display, the Debian
-# package check, and the fuzz targets for a bounded time under the sanitizers.
+# Everything a developer runs before a commit: build, the whole test suite (unit, widget and end-to-end
+# tests), the print road of scripts/try-print.sh on a private display, the Debian package check, and the
+# fuzz targets for a bounded time under the sanitizers.
 # FUZZ_SECONDS sets each fuzz target's run time (default 60; 0 skips fuzzing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-# Formatting first, as it is the quickest: the listed files must be as clang-format writes them.
+# The format check: the files of scripts/formatted-files.txt as clang-format writes them.
 grep -v -e '^#' -e '^$' scripts/formatted-files.txt | xargs clang-format --dry-run -Werror
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON >/dev/null
