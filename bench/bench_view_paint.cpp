@@ -7,6 +7,7 @@
 // with the cache budget and without one, side by side.
 // Prints one line per figure, "name value unit".
 #include "app/CorvaneApp.h"
+#include "link/PageFileName.h"
 #include "view/ChildView.h"
 #include "view/ViewGeometry.h"
 
@@ -207,7 +208,7 @@ int main(int argc, char **argv)
         theApp.m_nTapeWidthMm = kind.nTapeWidthMm;
         theApp.m_nOrientation = kind.nOrientation;
         const QString stem = dir.path() + QLatin1Char('/') + QLatin1String(kind.name);
-        theApp.m_strPageFileFormat = stem + QStringLiteral("_%05d.bmp");
+        theApp.m_strPageFileFormat = PageFileFormat(stem);
         const QString file = stem + QStringLiteral("_00001.bmp");
         if (!MakePage(kind).save(file, "BMP"))
             return 1;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every benchmark of the project and prints its figures, one line each: "name value unit".
-# Build first (tools/setup.sh or tools/test.sh); BUILD_DIR selects another build folder.
+# Build first (scripts/setup.sh or scripts/test.sh); BUILD_DIR selects another build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build}"

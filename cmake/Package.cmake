@@ -1,5 +1,5 @@
 # The Debian package, made by CPack from the install rules above: `cpack -G DEB` in the build folder
-# writes package/corvane_<version>_<arch>.deb (tools/package-check.sh builds, lints, installs and
+# writes package/corvane_<version>_<arch>.deb (scripts/package-check.sh builds, lints, installs and
 # removes it). CPack rather than a debian/ folder: the install rules stay the one list of what goes
 # where, and the package comes from the build that the tests ran on, without a second build.
 # What debhelper would do is done here: stripping, compressed man pages and changelog, the copyright

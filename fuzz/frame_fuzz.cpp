@@ -5,8 +5,8 @@
 // and whether the preview ends with a send that waits (bit 2). The rest is a run of chunks, each a
 // length byte (taken modulo 80) and that many bytes: one packet on SOCK_SEQPACKET, one write on
 // SOCK_STREAM.
-#include "app/DriverFrame.h"
 #include "app/DriverLink.h"
+#include "link/DriverFrame.h"
 
 #include <QCoreApplication>
 

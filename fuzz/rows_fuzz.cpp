@@ -3,7 +3,7 @@
 //
 // Input: colour space, colour order, bits per colour, bits per pixel (one byte each), width (two
 // bytes, little-endian), then the row's bytes (zeros where the input ends early).
-#include "cups/RowConverter.h"
+#include "filter/RowConverter.h"
 
 #include <cstdint>
 #include <cstdlib>

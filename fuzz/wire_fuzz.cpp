@@ -5,7 +5,7 @@
 //
 // Input: a run of packets, each a two-byte little-endian length and that many bytes.
 #include "cups/AgentWire.h"
-#include "driverside/BmpWriter.h"
+#include "agent/BmpWriter.h"
 #include "view/BmpDecoder.h"
 
 #include <QByteArray>

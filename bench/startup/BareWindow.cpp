@@ -2,8 +2,8 @@
 // preview's widgets (toolbar with four buttons, the zoom list, the page box, five status panes, a
 // scrolling view that paints page 1 centred on grey), started by corvane-driver exactly as the preview
 // is: it announces itself on the socket at the end of its creation and ends on the close request.
-#include "app/DriverFrame.h"
-#include "app/DriverLink.h"
+#include "link/DriverFrame.h"
+#include "link/LinkMessages.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 

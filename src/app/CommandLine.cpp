@@ -1,6 +1,7 @@
+// The preview's command line: /INI= and /HWND= taken from the arguments as the bytes they are.
 #include "app/CommandLine.h"
 
-#include "app/NativePath.h"
+#include "link/NativePath.h"
 
 namespace {
 

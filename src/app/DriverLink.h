@@ -1,18 +1,11 @@
+// The preview's end of the driver link: the socket that the driver names with /HWND=.
 #pragma once
+
+#include "link/LinkMessages.h"
 
 #include <QtGlobal>
 
 #include <functional>
-
-// The five messages between the preview and the driver.
-enum : quint32 {
-    WM_PREVIEW_OPENED = 0x8001,
-    WM_PREVIEW_PAGES = 0x8002,
-    WM_PREVIEW_RESULT = 0x8003,
-    WM_PREVIEW_CLOSE = 0x8004,
-    WM_PREVIEW_ENDED = 0x8005,
-};
-enum : quint64 { PREVIEW_RESULT_PRINT = 1, PREVIEW_RESULT_CANCEL = 2 };
 
 // The driver link: the preview's end of the socket pair that the driver names with /HWND=. Only this
 // class touches the socket. (Contract shared by the application, the frame and the tests; the wire

@@ -3,8 +3,8 @@
 // The inside of CDriverLink, shared by DriverLink.cpp (the descriptor, the Qt hooks and the public
 // operations) and DriverLinkTraffic.cpp (frames in and out, the queue for the receiver).
 
-#include "app/DriverFrame.h"
 #include "app/DriverLink.h"
+#include "link/DriverFrame.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,8 @@
+// The job file's INI text: decoded once, split into sections, looked up as profile functions do.
 #include "app/IniReader.h"
 
-#include "app/NativePath.h"
+#include "link/NativePath.h"
+#include "link/Utf8.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,8 @@
+// The job settings, read from the job file key by key, each checked as it is read.
 #include "app/JobSettings.h"
 
 #include "app/IniReader.h"
+#include "link/PageFileName.h"
 
 namespace {
 
@@ -54,9 +56,8 @@ int CJobSettings::ReadJobFile(const QString &path)
         return ERR_FILE_NAME;
     // Plain concatenation: FilePath carries its own trailing separator.
     m_strPageFileFormat += strFileName;
-    m_strPageFilePattern = m_strPageFileFormat;
-    m_strPageFileFormat += QStringLiteral("_%05d.bmp");
-    m_strPageFilePattern += QStringLiteral("_*.bmp");
+    m_strPageFilePattern = PageFilePattern(m_strPageFileFormat);
+    m_strPageFileFormat = PageFileFormat(m_strPageFileFormat);
 
     const int nCopies = readInt(bmpfile, u"Copies");
     if (nCopies == 0)

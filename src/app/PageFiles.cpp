@@ -1,7 +1,9 @@
+// A job's page files: the wildcard search and the deletions at the end of the job.
 #include "app/PageFiles.h"
 
 #include "app/JobSettings.h"
-#include "app/NativePath.h"
+#include "link/NativePath.h"
+#include "link/PageFileName.h"
 
 #include <QList>
 
@@ -9,12 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-const QString &Directive()
-{
-    static const QString directive = QStringLiteral("%05d");
-    return directive;
-}
 
 constexpr int LastSweptPage = 999;
 // Past this many pages the deletion of pages 1..count reads the folder once instead of trying every
@@ -70,9 +66,9 @@ void RemovePagesByListing(const QString &format, int nCount)
     QString folder;
     QString nameFormat;
     SplitPath(format, &folder, &nameFormat);
-    const qsizetype at = nameFormat.lastIndexOf(Directive());
+    const qsizetype at = PageNumberAt(nameFormat);
     const QString prefix = nameFormat.left(at);
-    const QString suffix = nameFormat.mid(at + Directive().size());
+    const QString suffix = nameFormat.mid(at + kPageNumberLength);
     QList<QString> doomed;
     AnyEntry(folder, [&](const QString &name) {
         if (name.size() < prefix.size() + 5 + suffix.size() || !name.startsWith(prefix) ||
@@ -94,20 +90,6 @@ void RemovePagesByListing(const QString &format, int nCount)
 }
 
 } // namespace
-
-QString PageFileName(const QString &format, int nPage)
-{
-    const qsizetype at = format.lastIndexOf(Directive());
-    if (at < 0)
-        return format;
-    const qint64 wide = nPage;
-    QString digits = QString::number(wide < 0 ? -wide : wide).rightJustified(wide < 0 ? 4 : 5, u'0');
-    if (wide < 0)
-        digits.prepend(u'-');
-    QString name = format;
-    name.replace(at, Directive().size(), digits);
-    return name;
-}
 
 bool WildcardMatch(QStringView pattern, QStringView name)
 {
@@ -156,7 +138,7 @@ void DeleteJobFiles(const CJobSettings &settings)
     const QString &format = settings.m_strPageFileFormat;
     // The template is whole only once FileName has been read, and then the pattern is set too; before
     // that the text is FilePath alone, whose own "%05d" names no page.
-    const qsizetype at = format.lastIndexOf(Directive());
+    const qsizetype at = PageNumberAt(format);
     const bool bHasTemplate = !settings.m_strPageFilePattern.isEmpty() && at >= 0;
     const int nCount = settings.m_nPageCount;
 

@@ -1,13 +1,12 @@
+// The preview's page files: wildcard search over a folder and the deletion of a job's files at its end.
 #pragma once
+
+#include "link/PageFileName.h"
 
 #include <QString>
 #include <QStringView>
 
 class CJobSettings;
-
-// The file of page nPage: the template with the page number, zero-padded to at least five digits, in
-// place of its last "%05d". Every other character, a "%" in the folder or base name included, is literal.
-QString PageFileName(const QString &format, int nPage);
 
 // The file search's wildcard rules, on one name: "*" matches any run of characters (none included),
 // "?" exactly one character; every other character ("[", "]" and "\" included) stands for itself and

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/BmpLimits.h"
+#include "link/BmpLimits.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,8 @@
+// A preview queue's PPD, made from the printer's PPD.
 #include "cups/PreviewPpd.h"
 
 #include "cups/PpdText.h"
+#include "link/Utf8.h"
 
 #include <QByteArrayList>
 #include <QList>
@@ -153,10 +155,8 @@ QByteArray Fit(const QByteArray &text, const QByteArray &suffix, qsizetype limit
     const qsizetype room = limit - suffix.size();
     qsizetype cut = text.lastIndexOf(' ', room);
     if (cut <= 0) {
-        // No word boundary: cut at a character boundary (not inside a UTF-8 sequence).
-        cut = room;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-            --cut;
+        // No word boundary: cut between two characters.
+        cut = Utf8Left(text, room).size();
     }
     return text.left(cut).trimmed() + suffix;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/DriverFrame.h"
+#include "link/DriverFrame.h"
+#include "link/LinkMessages.h"
 
 #include <QByteArray>
 #include <QString>
@@ -55,8 +56,3 @@ private:
     std::deque<QByteArray> m_out;
     CDriverFrameReader m_reader;
 };
-
-// "WM_PREVIEW_PAGES" for the five messages, else the number in hexadecimal.
-QString DriverMessageName(quint32 message);
-// "post", "send", "reply" or "kind N".
-QString DriverKindName(quint32 kind);

@@ -1,6 +1,7 @@
+// The job file and the page-file names, as a driver writes them.
 #include "driverside/JobFileWriter.h"
 
-#include "app/PageFiles.h"
+#include "link/PageFileName.h"
 
 #include <QFile>
 #include <QList>
@@ -64,5 +65,5 @@ bool WriteJobFile(const QString &path, const JobFileKeys &keys, QString *why, co
 
 QString JobPageFile(const QString &filePath, const QString &fileName, int nPage)
 {
-    return PageFileName(filePath + fileName + QStringLiteral("_%05d.bmp"), nPage);
+    return PageFileName(PageFileFormat(filePath + fileName), nPage);
 }

@@ -1,6 +1,6 @@
 // What every driver writes for the preview, read back by the preview's own readers: page BMPs
 // through the BMP decoder, the job file through the job settings.
-#include "driverside/BmpWriter.h"
+#include "agent/BmpWriter.h"
 #include "driverside/JobFileWriter.h"
 
 #include "app/JobSettings.h"

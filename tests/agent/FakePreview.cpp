@@ -7,8 +7,8 @@
 //   late   as wait, but without the announcement (a window still being made)
 // and always ends with WM_PREVIEW_ENDED after a result or a close request. Every frame it receives is
 // appended to the file CORVANE_FAKE_PREVIEW_LOG, one line each ("pages 3 1", "close", "reply 0").
-#include "app/DriverLink.h"
 #include "driverside/DriverChannel.h"
+#include "link/LinkMessages.h"
 
 #include <QByteArray>
 #include <QFile>

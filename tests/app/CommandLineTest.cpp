@@ -1,8 +1,8 @@
 // The command-line scan and the handle's reading.
 #include "app/CommandLine.h"
 #include "app/JobSettings.h"
-#include "app/NativePath.h"
 #include "app/PageFiles.h"
+#include "link/NativePath.h"
 #include "support/ParamPrint.h"
 
 #include <gtest/gtest.h>

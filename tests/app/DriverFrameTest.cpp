@@ -1,5 +1,5 @@
 // The 32-byte frame: the exact bytes on the wire, and the stream reassembly.
-#include "app/DriverFrame.h"
+#include "link/DriverFrame.h"
 #include "support/ParamPrint.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 // The driver's end of a real socket pair, for the driver-link tests: writes and reads whole frames the
 // way a driver does. Reads wait with poll and a timeout that is only a safety net.
 
-#include "app/DriverFrame.h"
 #include "app/DriverLink.h"
+#include "link/DriverFrame.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

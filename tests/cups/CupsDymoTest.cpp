@@ -29,7 +29,7 @@ protected:
         if (!cups.Missing().isEmpty() || !cups.Broken().isEmpty())
             return;
         if (!QFile::exists(QStringLiteral("/usr/lib/cups/driver/dymo"))) {
-            s_problem = "printer-driver-dymo is not installed (tools/setup.sh installs it)";
+            s_problem = "printer-driver-dymo is not installed (scripts/setup.sh installs it)";
             return;
         }
         for (const DymoPrinter &printer : kPrinters) {

@@ -1,3 +1,4 @@
+// The tests' private CUPS scheduler, run through scripts/private-cupsd.sh.
 #include "PrivateCups.h"
 
 #include <QCoreApplication>
@@ -18,7 +19,7 @@ namespace {
 
 QString Script()
 {
-    return QStringLiteral(CORVANE_SOURCE_DIR "/tools/private-cupsd.sh");
+    return QStringLiteral(CORVANE_SOURCE_DIR "/scripts/private-cupsd.sh");
 }
 
 int RunProgram(const QString &program, const QStringList &arguments, const QString &server, QString *output)
@@ -57,7 +58,7 @@ CPrivateCups::CPrivateCups()
             "the CUPS tests start a private scheduler, which runs filters as lp: run them as root");
     else if (QStandardPaths::findExecutable(QStringLiteral("cupsd"), {QStringLiteral("/usr/sbin")}).isEmpty())
         m_missing =
-            QStringLiteral("cupsd is not installed (package cups-daemon; tools/setup.sh installs it)");
+            QStringLiteral("cupsd is not installed (package cups-daemon; scripts/setup.sh installs it)");
     else if (QStandardPaths::findExecutable(QStringLiteral("ppdc")).isEmpty())
         m_missing = QStringLiteral("ppdc is not installed (package cups-ppdc)");
     else

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-// A private CUPS scheduler for the tests (tools/private-cupsd.sh) with two queues made from CUPS's own
+// A private CUPS scheduler for the tests (scripts/private-cupsd.sh) with two queues made from CUPS's own
 // sample label printer (ppdc's dymo.ppd), both to file: devices:
 //   direct   the printer's PPD as it is: the chain ends in its raster filter, rastertolabel
 //   preview  the same PPD through corvane-ppd: corvane-cups stands in front of rastertolabel

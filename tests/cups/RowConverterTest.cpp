@@ -1,6 +1,6 @@
 // The conversion of raster rows into the rows the agent shows: each case gives a layout, one raw row
 // and the row expected, worked out by hand from the meaning of the colour space.
-#include "cups/RowConverter.h"
+#include "filter/RowConverter.h"
 
 #include <gtest/gtest.h>
 

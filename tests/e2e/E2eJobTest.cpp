@@ -83,7 +83,7 @@ TEST_F(E2eJobTest, CloseBoxAsksThenCancels)
 TEST_F(E2eJobTest, AltF4AsksThenCancels)
 {
     if (!CXSession::Instance().HasWindowManager())
-        GTEST_SKIP() << "Alt+F4 is the window manager's key; openbox is not installed (tools/setup.sh)";
+        GTEST_SKIP() << "Alt+F4 is the window manager's key; openbox is not installed (scripts/setup.sh)";
     CDriverRun run({});
     const pid_t pid = run.PreviewPid();
     const quint64 window = run.WindowId();

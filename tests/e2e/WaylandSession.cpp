@@ -1,3 +1,4 @@
+// The Wayland desktop of the end-to-end tests: headless weston and the session's buses.
 #include "WaylandSession.h"
 
 #include <QDeadlineTimer>
@@ -34,12 +35,12 @@ CWaylandSession::CWaylandSession()
 void CWaylandSession::Start()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty()) {
-        m_missing = QStringLiteral("weston is not installed (tools/setup.sh installs it)");
+        m_missing = QStringLiteral("weston is not installed (scripts/setup.sh installs it)");
         return;
     }
     if (!HasQtWayland()) {
         m_missing = QStringLiteral("Qt's Wayland platform is not installed (package qt6-wayland; "
-                                   "tools/setup.sh installs it)");
+                                   "scripts/setup.sh installs it)");
         return;
     }
 

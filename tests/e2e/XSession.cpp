@@ -1,3 +1,4 @@
+// The X desktop of the end-to-end tests: Xvfb, the session's buses and openbox.
 #include "XSession.h"
 
 #include <QDeadlineTimer>
@@ -22,7 +23,7 @@ void CXSession::Start()
     for (const char *program : {"Xvfb", "xdotool"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty()) {
             m_missing = QString::fromLatin1(program) +
-                        QStringLiteral(" is not installed (tools/setup.sh installs it)");
+                        QStringLiteral(" is not installed (scripts/setup.sh installs it)");
             return;
         }
     }

@@ -38,7 +38,7 @@ protected:
         filter.write("#!/bin/sh\nexit 0\n");
         filter.close();
         const CRun start =
-            Exec(QStringLiteral("bash"), {QStringLiteral(CORVANE_SOURCE_DIR "/tools/private-cupsd.sh"),
+            Exec(QStringLiteral("bash"), {QStringLiteral(CORVANE_SOURCE_DIR "/scripts/private-cupsd.sh"),
                                           QStringLiteral("start-admin"), Path("cups"), filter.fileName()});
         if (start.exit != 0)
             s_skip = "private cupsd did not start: " + start.err;
@@ -48,7 +48,7 @@ protected:
     static void TearDownTestSuite()
     {
         if (s_dir)
-            Exec(QStringLiteral("bash"), {QStringLiteral(CORVANE_SOURCE_DIR "/tools/private-cupsd.sh"),
+            Exec(QStringLiteral("bash"), {QStringLiteral(CORVANE_SOURCE_DIR "/scripts/private-cupsd.sh"),
                                           QStringLiteral("stop"), Path("cups")});
         delete s_dir;
         s_dir = nullptr;

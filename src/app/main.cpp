@@ -1,6 +1,0 @@
-#include "app/CorvaneApp.h"
-
-int main(int argc, char **argv)
-{
-    return theApp.Run(argc, argv);
-}
