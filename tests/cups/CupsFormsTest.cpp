@@ -236,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "The document of the job cannot be rasterized for the preview, nothing was printed: gstoraster: ",
                  true},
         FormCase{"Driverless", "driverless", "image/pwg-raster", "image/pwg-raster", QByteArray("RaS2\0\0\0\0PwgRaster", 17),
-                 "The job's raster is damaged, nothing was printed: "}),
+                 "The raster of the job is damaged, nothing was printed: "}),
     [](const ::testing::TestParamInfo<FormCase> &param) { return std::string(param.param.name); });
 
 } // namespace
