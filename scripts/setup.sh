@@ -10,7 +10,7 @@ packages=(
   libgtest-dev googletest
   clang libclang-rt-14-dev clang-format
   libx11-dev libxcb1-dev
-  xvfb xauth xdotool x11-utils openbox
+  xvfb xauth xdotool x11-utils openbox iproute2
   weston qt6-wayland
   dbus dbus-daemon at-spi2-core
   fonts-ipafont-gothic
