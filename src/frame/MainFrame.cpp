@@ -178,6 +178,14 @@ void CMainFrame::OnSize()
 {
     // The view has its new size already (Qt lays the children out before the frame sees the resize)
     // and still shows the bars it had: the zoom reads that client, and its new total decides the bars.
-    if (CChildView *view = GetActiveView())
-        view->SetZoom(m_nZoom);
+    // The first notification, which Qt sends as the window is shown, carries the opening size: the
+    // page was laid out while the window was being made, with the view still at a size of its own,
+    // so that first layout starts, as in a new window, with no bar shown.
+    CChildView *view = GetActiveView();
+    if (!view)
+        return;
+    if (!m_bSized)
+        view->HideScrollBars();
+    m_bSized = true;
+    view->SetZoom(m_nZoom);
 }

@@ -84,6 +84,8 @@ private:
     bool m_bCloseRequested = false;
     bool m_bClosing = false;
     int m_nOpenBoxes = 0;
+    // The frame has had its first size notification (the one that comes as it is shown).
+    bool m_bSized = false;
 
 public:
     // Construction (MainFrameCreate.cpp).

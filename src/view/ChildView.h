@@ -65,6 +65,10 @@ public:
     QSize GetClientSize() const;
     // The view's area inside its border, bars included: the client with no bar shown.
     QSize GetViewArea() const;
+    // Hides both bars (the client is the whole area) until the next layout decides them: a new
+    // window's first layout at its opening size starts from no bar, whatever the layouts while it was
+    // still being made left.
+    void HideScrollBars();
     QPoint GetScrollPosition() const;
     bool OnScrollBy(const QSize &sizeScroll);
     // The screen's dots per inch, Sx and Sy.

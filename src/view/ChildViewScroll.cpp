@@ -37,6 +37,13 @@ QSize CChildView::GetViewArea() const
     return contentsRect().marginsRemoved(viewportMargins()).size().expandedTo(QSize(0, 0));
 }
 
+void CChildView::HideScrollBars()
+{
+    m_bHorzBar = false;
+    m_bVertBar = false;
+    UpdateBars(false);
+}
+
 QSize CChildView::GetClientSize() const
 {
     const QSize full = GetViewArea();
