@@ -1,9 +1,10 @@
 // A job's filter side: the packets of the job, page by page into the folder, and the answers.
 #include "AgentJob.h"
 
-#include "AgentLog.h"
 #include "JobFolder.h"
+#include "RateLog.h"
 #include "driverside/JobFileWriter.h"
+#include "log/Log.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -147,7 +148,7 @@ bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
     m_stage = Stage::Pages;
     m_firstMessage->stop();
     // One arg() for all: a '%' in the title must not be taken for a place of a later argument.
-    AgentLog(QStringLiteral("%1 from uid %2: \"%3\", %4 copies")
+    Log::Info(QStringLiteral("%1 from uid %2: \"%3\", %4 copies")
                  .arg(Tag(), QString::number(m_peerUid), QString::fromUtf8(m_job.title),
                       QString::number(m_job.copies)));
     m_folder = MakeJobFolder(m_job.jobId, &reason);
@@ -159,7 +160,7 @@ bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
         why = QStringLiteral("the job cannot be accepted: the filter does not read");
         return false;
     }
-    AgentLog(QStringLiteral("%1: accepted into %2").arg(Tag(), m_folder.path));
+    Log::Info(QStringLiteral("%1: accepted into %2").arg(Tag(), m_folder.path));
     return true;
 }
 
@@ -228,7 +229,7 @@ void CAgentJob::PageComplete()
         return;
     }
     ++m_nPagesDone;
-    AgentLog(QStringLiteral(
+    Log::Info(QStringLiteral(
                  "%1: page %2 written (%3 x %4 dots, %5 bits, %6 x %7 dpi; rows of %8 x %9 at %10, %11)")
                  .arg(Tag())
                  .arg(m_page.page)
@@ -261,20 +262,20 @@ bool CAgentJob::OnEnd(const QByteArray &payload, QString &why)
         return false;
     }
     if (count == 0) {
-        AgentLog(QStringLiteral("%1: no pages, nothing to show").arg(Tag()));
+        Log::Info(QStringLiteral("%1: no pages, nothing to show").arg(Tag()));
         SendDecision(PRINT);
         RemoveJobFolder(m_folder);
         return true;
     }
     m_stage = Stage::Ended;
-    AgentLog(QStringLiteral("%1: all %2 pages written").arg(Tag()).arg(count));
+    Log::Info(QStringLiteral("%1: all %2 pages written").arg(Tag()).arg(count));
     ReportPages(true);
     return true;
 }
 
 void CAgentJob::Refuse(const QString &reason)
 {
-    AgentLog(QStringLiteral("%1: refused: %2").arg(Tag(), reason));
+    Log::Info(QStringLiteral("%1: refused: %2").arg(Tag(), reason));
     if (m_filterFd >= 0)
         SendPacket(m_filterFd, REFUSED, reason.toUtf8().left(static_cast<qsizetype>(kMaxPayload)));
     CloseFilter({});
@@ -292,7 +293,7 @@ void CAgentJob::SendDecision(Decision decision)
     if (m_filterFd < 0)
         return;
     const bool bSent = SendPacket(m_filterFd, DECISION, EncodeUint(decision)) == Io::Ok;
-    AgentLog(QStringLiteral("%1: decision %2%3")
+    Log::Info(QStringLiteral("%1: decision %2%3")
                  .arg(Tag(), name, bSent ? QString() : QStringLiteral(" not delivered")));
 }
 
@@ -301,7 +302,7 @@ void CAgentJob::CloseFilter(const QString &why)
     if (m_filterFd < 0)
         return;
     if (!why.isEmpty())
-        AgentLog(QStringLiteral("%1: %2").arg(Tag(), why));
+        Log::Info(QStringLiteral("%1: %2").arg(Tag(), why));
     delete m_filterNotifier;
     m_filterNotifier = nullptr;
     ::close(m_filterFd);
@@ -324,7 +325,7 @@ void CAgentJob::Withdraw()
 void CAgentJob::Shutdown()
 {
     if (m_stage != Stage::Decided && m_stage != Stage::AwaitJob && m_filterFd >= 0) {
-        AgentLog(QStringLiteral("%1: the agent is ending").arg(Tag()));
+        Log::Info(QStringLiteral("%1: the agent is ending").arg(Tag()));
         NoDecision(QStringLiteral("the preview agent of the session ended before the preview was shown"));
     }
     CloseFilter({});

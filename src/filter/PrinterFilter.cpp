@@ -63,10 +63,10 @@ int Feed(int inputFd, const QByteArray &head)
 
 } // namespace
 
-QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, const QByteArray &head)
+QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, int outputFd, const QByteArray &head)
 {
     if (program == "-")
-        return CopyTo(STDOUT_FILENO, inputFd, head);
+        return CopyTo(outputFd, inputFd, head);
     if (!head.isEmpty())
         inputFd = Feed(inputFd, head);
     if (inputFd < 0)
@@ -77,6 +77,8 @@ QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, co
                 .arg(QString::fromLocal8Bit(strerror(errno)));
         ::close(inputFd);
     }
+    if (outputFd != STDOUT_FILENO && ::dup2(outputFd, STDOUT_FILENO) < 0)
+        return QStringLiteral("cannot hand the output on: %1").arg(QString::fromLocal8Bit(strerror(errno)));
     // The printer's filter starts as the scheduler starts filters: default signal handling, nothing
     // blocked.
     std::signal(SIGTERM, SIG_DFL);

@@ -1,8 +1,9 @@
 // corvane-driver: a printer driver's side of one preview job, for integrators and for the end-to-end
 // tests. See --help.
-#include "DriverLog.h"
 #include "DriverOptions.h"
 #include "DriverSession.h"
+
+#include "log/Log.h"
 
 #include <QGuiApplication>
 
@@ -49,7 +50,9 @@ int main(int argc, char **argv)
     QGuiApplication application(qtArgc, qtArgs.data());
     std::signal(SIGPIPE, SIG_IGN);
 
-    SetDriverTimestamps(options.timestamps);
+    // The report: one line per event on stdout, read by tests and scripts as it comes; with
+    // timestamps on the monotonic clock, so that other programs of the same run share its time line.
+    Log::SetSink({STDOUT_FILENO, Log::Style::Program, QByteArray(), false, options.timestamps});
     CDriverSession session(options);
     return session.Run();
 }
