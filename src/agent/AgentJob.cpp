@@ -102,7 +102,7 @@ void CAgentJob::OnFilterReadable()
                                                : QStringLiteral("the filter closed the connection");
         } else if (io == Io::Bad) {
             why = QStringLiteral("a malformed or oversized packet");
-        } else if (m_stage == Stage::Decided || OnFilterPacket(type, payload, why)) {
+        } else if (m_stage == Stage::Decided || OnFilterPacket(type, payload, &why)) {
             continue;
         }
         const bool bWithdrawn = m_stage != Stage::Decided;
@@ -115,7 +115,7 @@ void CAgentJob::OnFilterReadable()
     }
 }
 
-bool CAgentJob::OnFilterPacket(quint32 type, const QByteArray &payload, QString &why)
+bool CAgentJob::OnFilterPacket(quint32 type, const QByteArray &payload, QString *why)
 {
     switch (m_stage) {
     case Stage::AwaitJob:
@@ -134,15 +134,15 @@ bool CAgentJob::OnFilterPacket(quint32 type, const QByteArray &payload, QString 
     case Stage::Decided:
         break;
     }
-    why = QStringLiteral("%1 where it does not belong").arg(TypeName(type));
+    *why = QStringLiteral("%1 where it does not belong").arg(TypeName(type));
     return false;
 }
 
-bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
+bool CAgentJob::OnJob(const QByteArray &payload, QString *why)
 {
     QString reason;
     if (!DecodeJob(payload, m_job, &reason)) {
-        why = QStringLiteral("a bad job message: ") + reason;
+        *why = QStringLiteral("a bad job message: ") + reason;
         return false;
     }
     m_stage = Stage::Pages;
@@ -157,24 +157,24 @@ bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
         return true;
     }
     if (SendPacket(m_filterFd, ACCEPTED, EncodeUint(kVersion)) != Io::Ok) {
-        why = QStringLiteral("the job cannot be accepted: the filter does not read");
+        *why = QStringLiteral("the job cannot be accepted: the filter does not read");
         return false;
     }
     Log::Info(QStringLiteral("%1: accepted into %2").arg(Tag(), m_folder.path));
     return true;
 }
 
-bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
+bool CAgentJob::OnPage(const QByteArray &payload, QString *why)
 {
     if (m_writer.IsOpen()) {
-        why = QStringLiteral("PAGE while page %1 has %2 of %3 rows")
+        *why = QStringLiteral("PAGE while page %1 has %2 of %3 rows")
                   .arg(m_page.page)
                   .arg(m_writer.RowsDone())
                   .arg(m_page.height);
         return false;
     }
     if (payload.size() != EncodePage(PageInfo()).size()) {
-        why = QStringLiteral("a page message of %1 bytes").arg(payload.size());
+        *why = QStringLiteral("a page message of %1 bytes").arg(payload.size());
         return false;
     }
     PageInfo page;
@@ -184,7 +184,7 @@ bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
         return true;
     }
     if (page.page != m_nPagesDone + 1) {
-        why = QStringLiteral("page %1 where page %2 was due").arg(page.page).arg(m_nPagesDone + 1);
+        *why = QStringLiteral("page %1 where page %2 was due").arg(page.page).arg(m_nPagesDone + 1);
         return false;
     }
     const QString path = JobPageFile(m_folder.path, kPageFileName, static_cast<int>(page.page));
@@ -201,14 +201,14 @@ bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
     return true;
 }
 
-bool CAgentJob::OnRows(const QByteArray &payload, QString &why)
+bool CAgentJob::OnRows(const QByteArray &payload, QString *why)
 {
     if (!m_writer.IsOpen()) {
-        why = QStringLiteral("ROWS outside a page");
+        *why = QStringLiteral("ROWS outside a page");
         return false;
     }
     if (payload.size() > m_writer.BytesLeft()) {
-        why = QStringLiteral("ROWS past the end of page %1").arg(m_page.page);
+        *why = QStringLiteral("ROWS past the end of page %1").arg(m_page.page);
         return false;
     }
     QString reason;
@@ -250,15 +250,15 @@ void CAgentJob::PageComplete()
     }
 }
 
-bool CAgentJob::OnEnd(const QByteArray &payload, QString &why)
+bool CAgentJob::OnEnd(const QByteArray &payload, QString *why)
 {
     quint32 count = 0;
     if (!DecodeUint(payload, count)) {
-        why = QStringLiteral("a bad END message");
+        *why = QStringLiteral("a bad END message");
         return false;
     }
     if (m_writer.IsOpen() || count != m_nPagesDone) {
-        why = QStringLiteral("END of %1 pages after %2 complete pages").arg(count).arg(m_nPagesDone);
+        *why = QStringLiteral("END of %1 pages after %2 complete pages").arg(count).arg(m_nPagesDone);
         return false;
     }
     if (count == 0) {

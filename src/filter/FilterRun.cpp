@@ -283,10 +283,10 @@ int CFilterRun::Print(bool fromSpool)
         }
         // Otherwise the job's file, read again from its start, is the whole job.
     }
-    const QString error =
-        RunPrinterFilter(m_job.PrinterFilter(), argv, input, m_output, fromSpool ? QByteArray() : m_head);
-    if (error.isEmpty())
+    QString why;
+    if (RunPrinterFilter(m_job.PrinterFilter(), argv, input, m_output, fromSpool ? QByteArray() : m_head,
+                         &why))
         return EXIT_DONE;
-    Log::Error(error);
+    Log::Error(why);
     return EXIT_BROKEN;
 }

@@ -61,9 +61,8 @@ int Feed(int inputFd, const QByteArray &head)
     return fds[0];
 }
 
-} // namespace
-
-QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, int outputFd, const QByteArray &head)
+// The reason when the data could not be handed on or the program not run; empty after a good copy.
+QString HandOn(const QByteArray &program, char **argv, int inputFd, int outputFd, const QByteArray &head)
 {
     if (program == "-")
         return CopyTo(outputFd, inputFd, head);
@@ -89,4 +88,15 @@ QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, in
     ::execv(program.constData(), argv);
     return QStringLiteral("the filter %1 of the printer cannot be run: %2")
         .arg(QString::fromLocal8Bit(program), QString::fromLocal8Bit(strerror(errno)));
+}
+
+} // namespace
+
+bool RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, int outputFd, const QByteArray &head,
+                      QString *why)
+{
+    const QString error = HandOn(program, argv, inputFd, outputFd, head);
+    if (!error.isEmpty() && why != nullptr)
+        *why = error;
+    return error.isEmpty();
 }

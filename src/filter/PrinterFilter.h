@@ -8,7 +8,7 @@
 // so the device gets exactly what the filter makes of the raster and the job ends with the filter's
 // status. program "-" (a printer that takes the data as it is) copies inputFd to outputFd instead. head, when not
 // empty, is the input's first bytes, already taken from inputFd: they come first.
-// Returns only when the program could not be run (the reason), or after the copy (empty when it went
-// well).
-QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, int outputFd,
-                         const QByteArray &head = QByteArray());
+// Returns only when the program could not be run (false with the reason), or after the copy (false with
+// the reason when it failed).
+bool RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, int outputFd, const QByteArray &head,
+                      QString *why);

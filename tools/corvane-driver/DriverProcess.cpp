@@ -54,7 +54,7 @@ bool CDriverSession::Prepare()
         return false;
     }
     QString error;
-    if (!WriteLabelJob(m_options, QFileInfo(dir).absoluteFilePath(), m_job, error)) {
+    if (!WriteLabelJob(m_options, QFileInfo(dir).absoluteFilePath(), m_job, &error)) {
         Log::Info(error);
         return false;
     }

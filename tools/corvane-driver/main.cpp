@@ -23,7 +23,7 @@ int main(int argc, char **argv)
         // The command line is read before any platform starts: --help and a wrong command line need
         // none, and a platform started as root outside a session makes Qt warn about XDG_RUNTIME_DIR.
         QCoreApplication reader(argc, argv);
-        parsed = ParseDriverOptions(arguments, options, error, help);
+        parsed = ParseDriverOptions(arguments, options, &help, &error);
     }
     if (!parsed) {
         if (!help.isEmpty()) {
