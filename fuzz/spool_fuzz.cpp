@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     {
         CRasterSpool spool;
         QString why;
-        Check(spool.OpenSpool(&why));
+        Check(spool.OpenSpool(QByteArrayLiteral("/tmp"), &why));
         if (spool.StartRaster(input, &why)) {
             bool whole = true;
             while (whole && spool.NextPage(&why) == CRasterSpool::Header::Page) {

@@ -1,6 +1,7 @@
 // corvane-agent: the session agent. Runs in the user's session, takes the jobs that the print filter
 // hands over, shows each in a preview and passes the user's decision back. See --help.
 #include "agent/Agent.h"
+#include "log/Log.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 
 int main(int argc, char **argv)
 {
+    Log::SetSink({STDERR_FILENO, Log::Style::Program, QByteArrayLiteral("corvane-agent: ")});
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-agent"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));

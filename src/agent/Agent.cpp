@@ -1,12 +1,13 @@
 #include "Agent.h"
 
 #include "AgentJob.h"
-#include "AgentLog.h"
 #include "DisplayWatch.h"
 #include "JobFolder.h"
+#include "RateLog.h"
 
 #include "cups/Rendezvous.h"
 #include "driverside/PreviewStart.h"
+#include "log/Log.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -58,7 +59,7 @@ int CAgent::Start()
 {
     m_strPreview = FindPreview(m_options.previewProgram);
     if (m_strPreview.isEmpty() || !QFileInfo(m_strPreview).isExecutable()) {
-        AgentLog(m_options.previewProgram.isEmpty()
+        Log::Info(m_options.previewProgram.isEmpty()
                      ? QStringLiteral("corvane-preview is neither beside the agent nor on PATH")
                      : QStringLiteral("%1 is not a program").arg(m_options.previewProgram));
         return 1;
@@ -70,7 +71,7 @@ int CAgent::Start()
     m_display = new CDisplayWatch(this);
     QString why;
     if (!m_display->Connect(&why)) {
-        AgentLog(QStringLiteral("no display to show previews on (%1); not started").arg(why));
+        Log::Info(QStringLiteral("no display to show previews on (%1); not started").arg(why));
         return 1;
     }
     connect(m_display, &CDisplayWatch::Gone, this, [this] {
@@ -78,7 +79,7 @@ int CAgent::Start()
     });
 
     if (::pipe2(m_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        AgentLog(QStringLiteral("pipe: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        Log::Info(QStringLiteral("pipe: ") + QString::fromLocal8Bit(std::strerror(errno)));
         return 1;
     }
     g_signalWrite = m_signalPipe[1];
@@ -97,14 +98,14 @@ int CAgent::Start()
         return code;
     m_listenNotifier = new QSocketNotifier(m_listenFd, QSocketNotifier::Read, this);
     connect(m_listenNotifier, &QSocketNotifier::activated, this, &CAgent::OnListenerReadable);
-    AgentLog(QStringLiteral("listening for print jobs of uid %1 (from root%2); previews by %3 on %4")
+    Log::Info(QStringLiteral("listening for print jobs of uid %1 (from root%2); previews by %3 on %4")
                  .arg(QString::number(m_options.nameUid),
                       m_filterUid == static_cast<uid_t>(-1) ? QString()
                                                             : QStringLiteral(" and uid %1").arg(m_filterUid),
                       m_strPreview, m_display->Name()));
     // The folders of agents that were killed have nobody left to remove them.
     if (const int left = RemoveLeftJobFolders())
-        AgentLog(QStringLiteral("removed %1 job folders left by agents that are gone").arg(left));
+        Log::Info(QStringLiteral("removed %1 job folders left by agents that are gone").arg(left));
     return -1;
 }
 
@@ -117,7 +118,7 @@ int CAgent::TakeName()
     if (m_listenFd >= 0)
         return -1;
     if (why != u"in use") {
-        AgentLog(QStringLiteral("cannot listen on the agent's name: ") + why);
+        Log::Info(QStringLiteral("cannot listen on the agent's name: ") + why);
         return 1;
     }
     const int probe = rendezvous::Connect(m_options.nameUid, &why);
@@ -125,18 +126,18 @@ int CAgent::TakeName()
     if (probe >= 0)
         ::close(probe);
     if (holder == ::geteuid()) {
-        AgentLog(QStringLiteral("an agent of uid %1 is already running").arg(holder));
+        Log::Info(QStringLiteral("an agent of uid %1 is already running").arg(holder));
         return 0;
     }
     if (holder == static_cast<uid_t>(-1))
-        AgentLog(QStringLiteral("the agent's name for uid %1 is held by a process that cannot be identified")
+        Log::Info(QStringLiteral("the agent's name for uid %1 is held by a process that cannot be identified")
                      .arg(m_options.nameUid));
     else if (holder == m_options.nameUid)
-        AgentLog(QStringLiteral("the agent's name for uid %1 is held by that user's own agent, which print "
+        Log::Info(QStringLiteral("the agent's name for uid %1 is held by that user's own agent, which print "
                                 "filters hand that user's jobs to; only one agent can listen on it")
                      .arg(m_options.nameUid));
     else
-        AgentLog(QStringLiteral("the agent's name for uid %1 is held by a process of uid %2; print filters "
+        Log::Info(QStringLiteral("the agent's name for uid %1 is held by a process of uid %2; print filters "
                                 "refuse it, but no preview can be shown until it ends")
                      .arg(m_options.nameUid)
                      .arg(holder));
@@ -219,9 +220,9 @@ void CAgent::Reap()
     pid_t pid;
     while ((pid = ::waitpid(-1, &status, WNOHANG)) > 0) {
         if (WIFEXITED(status))
-            AgentLog(QStringLiteral("preview pid %1 exited with code %2").arg(pid).arg(WEXITSTATUS(status)));
+            Log::Info(QStringLiteral("preview pid %1 exited with code %2").arg(pid).arg(WEXITSTATUS(status)));
         else if (WIFSIGNALED(status))
-            AgentLog(QStringLiteral("preview pid %1 was killed by signal %2").arg(pid).arg(WTERMSIG(status)));
+            Log::Info(QStringLiteral("preview pid %1 was killed by signal %2").arg(pid).arg(WTERMSIG(status)));
     }
 }
 
@@ -238,7 +239,7 @@ void CAgent::Shutdown(const QString &why)
     if (m_bEnding)
         return;
     m_bEnding = true;
-    AgentLog(QStringLiteral("ending %1 (%2 open jobs)").arg(why, QString::number(m_jobs.size())));
+    Log::Info(QStringLiteral("ending %1 (%2 open jobs)").arg(why, QString::number(m_jobs.size())));
     // The name is given up first, so that a new agent can take it while the previews close.
     delete m_listenNotifier;
     m_listenNotifier = nullptr;
@@ -259,6 +260,6 @@ void CAgent::Shutdown(const QString &why)
 
 void CAgent::GiveUp()
 {
-    AgentLog(QStringLiteral("%1 previews did not close in time; leaving them").arg(m_jobs.size()));
+    Log::Info(QStringLiteral("%1 previews did not close in time; leaving them").arg(m_jobs.size()));
     QCoreApplication::exit(0);
 }

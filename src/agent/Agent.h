@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AgentLog.h"
+#include "RateLog.h"
 
 #include <QList>
 #include <QObject>

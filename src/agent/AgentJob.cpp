@@ -1,9 +1,10 @@
 // A job's filter side: the packets of the job, page by page into the folder, and the answers.
 #include "AgentJob.h"
 
-#include "AgentLog.h"
 #include "JobFolder.h"
+#include "RateLog.h"
 #include "driverside/JobFileWriter.h"
+#include "log/Log.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -101,7 +102,7 @@ void CAgentJob::OnFilterReadable()
                                                : QStringLiteral("the filter closed the connection");
         } else if (io == Io::Bad) {
             why = QStringLiteral("a malformed or oversized packet");
-        } else if (m_stage == Stage::Decided || OnFilterPacket(type, payload, why)) {
+        } else if (m_stage == Stage::Decided || OnFilterPacket(type, payload, &why)) {
             continue;
         }
         const bool bWithdrawn = m_stage != Stage::Decided;
@@ -114,7 +115,7 @@ void CAgentJob::OnFilterReadable()
     }
 }
 
-bool CAgentJob::OnFilterPacket(quint32 type, const QByteArray &payload, QString &why)
+bool CAgentJob::OnFilterPacket(quint32 type, const QByteArray &payload, QString *why)
 {
     switch (m_stage) {
     case Stage::AwaitJob:
@@ -133,21 +134,21 @@ bool CAgentJob::OnFilterPacket(quint32 type, const QByteArray &payload, QString 
     case Stage::Decided:
         break;
     }
-    why = QStringLiteral("%1 where it does not belong").arg(TypeName(type));
+    *why = QStringLiteral("%1 where it does not belong").arg(TypeName(type));
     return false;
 }
 
-bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
+bool CAgentJob::OnJob(const QByteArray &payload, QString *why)
 {
     QString reason;
     if (!DecodeJob(payload, m_job, &reason)) {
-        why = QStringLiteral("a bad job message: ") + reason;
+        *why = QStringLiteral("a bad job message: ") + reason;
         return false;
     }
     m_stage = Stage::Pages;
     m_firstMessage->stop();
     // One arg() for all: a '%' in the title must not be taken for a place of a later argument.
-    AgentLog(QStringLiteral("%1 from uid %2: \"%3\", %4 copies")
+    Log::Info(QStringLiteral("%1 from uid %2: \"%3\", %4 copies")
                  .arg(Tag(), QString::number(m_peerUid), QString::fromUtf8(m_job.title),
                       QString::number(m_job.copies)));
     m_folder = MakeJobFolder(m_job.jobId, &reason);
@@ -156,24 +157,24 @@ bool CAgentJob::OnJob(const QByteArray &payload, QString &why)
         return true;
     }
     if (SendPacket(m_filterFd, ACCEPTED, EncodeUint(kVersion)) != Io::Ok) {
-        why = QStringLiteral("the job cannot be accepted: the filter does not read");
+        *why = QStringLiteral("the job cannot be accepted: the filter does not read");
         return false;
     }
-    AgentLog(QStringLiteral("%1: accepted into %2").arg(Tag(), m_folder.path));
+    Log::Info(QStringLiteral("%1: accepted into %2").arg(Tag(), m_folder.path));
     return true;
 }
 
-bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
+bool CAgentJob::OnPage(const QByteArray &payload, QString *why)
 {
     if (m_writer.IsOpen()) {
-        why = QStringLiteral("PAGE while page %1 has %2 of %3 rows")
+        *why = QStringLiteral("PAGE while page %1 has %2 of %3 rows")
                   .arg(m_page.page)
                   .arg(m_writer.RowsDone())
                   .arg(m_page.height);
         return false;
     }
     if (payload.size() != EncodePage(PageInfo()).size()) {
-        why = QStringLiteral("a page message of %1 bytes").arg(payload.size());
+        *why = QStringLiteral("a page message of %1 bytes").arg(payload.size());
         return false;
     }
     PageInfo page;
@@ -183,7 +184,7 @@ bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
         return true;
     }
     if (page.page != m_nPagesDone + 1) {
-        why = QStringLiteral("page %1 where page %2 was due").arg(page.page).arg(m_nPagesDone + 1);
+        *why = QStringLiteral("page %1 where page %2 was due").arg(page.page).arg(m_nPagesDone + 1);
         return false;
     }
     const QString path = JobPageFile(m_folder.path, kPageFileName, static_cast<int>(page.page));
@@ -200,14 +201,14 @@ bool CAgentJob::OnPage(const QByteArray &payload, QString &why)
     return true;
 }
 
-bool CAgentJob::OnRows(const QByteArray &payload, QString &why)
+bool CAgentJob::OnRows(const QByteArray &payload, QString *why)
 {
     if (!m_writer.IsOpen()) {
-        why = QStringLiteral("ROWS outside a page");
+        *why = QStringLiteral("ROWS outside a page");
         return false;
     }
     if (payload.size() > m_writer.BytesLeft()) {
-        why = QStringLiteral("ROWS past the end of page %1").arg(m_page.page);
+        *why = QStringLiteral("ROWS past the end of page %1").arg(m_page.page);
         return false;
     }
     QString reason;
@@ -228,7 +229,7 @@ void CAgentJob::PageComplete()
         return;
     }
     ++m_nPagesDone;
-    AgentLog(QStringLiteral(
+    Log::Info(QStringLiteral(
                  "%1: page %2 written (%3 x %4 dots, %5 bits, %6 x %7 dpi; rows of %8 x %9 at %10, %11)")
                  .arg(Tag())
                  .arg(m_page.page)
@@ -249,32 +250,32 @@ void CAgentJob::PageComplete()
     }
 }
 
-bool CAgentJob::OnEnd(const QByteArray &payload, QString &why)
+bool CAgentJob::OnEnd(const QByteArray &payload, QString *why)
 {
     quint32 count = 0;
     if (!DecodeUint(payload, count)) {
-        why = QStringLiteral("a bad END message");
+        *why = QStringLiteral("a bad END message");
         return false;
     }
     if (m_writer.IsOpen() || count != m_nPagesDone) {
-        why = QStringLiteral("END of %1 pages after %2 complete pages").arg(count).arg(m_nPagesDone);
+        *why = QStringLiteral("END of %1 pages after %2 complete pages").arg(count).arg(m_nPagesDone);
         return false;
     }
     if (count == 0) {
-        AgentLog(QStringLiteral("%1: no pages, nothing to show").arg(Tag()));
+        Log::Info(QStringLiteral("%1: no pages, nothing to show").arg(Tag()));
         SendDecision(PRINT);
         RemoveJobFolder(m_folder);
         return true;
     }
     m_stage = Stage::Ended;
-    AgentLog(QStringLiteral("%1: all %2 pages written").arg(Tag()).arg(count));
+    Log::Info(QStringLiteral("%1: all %2 pages written").arg(Tag()).arg(count));
     ReportPages(true);
     return true;
 }
 
 void CAgentJob::Refuse(const QString &reason)
 {
-    AgentLog(QStringLiteral("%1: refused: %2").arg(Tag(), reason));
+    Log::Info(QStringLiteral("%1: refused: %2").arg(Tag(), reason));
     if (m_filterFd >= 0)
         SendPacket(m_filterFd, REFUSED, reason.toUtf8().left(static_cast<qsizetype>(kMaxPayload)));
     CloseFilter({});
@@ -292,7 +293,7 @@ void CAgentJob::SendDecision(Decision decision)
     if (m_filterFd < 0)
         return;
     const bool bSent = SendPacket(m_filterFd, DECISION, EncodeUint(decision)) == Io::Ok;
-    AgentLog(QStringLiteral("%1: decision %2%3")
+    Log::Info(QStringLiteral("%1: decision %2%3")
                  .arg(Tag(), name, bSent ? QString() : QStringLiteral(" not delivered")));
 }
 
@@ -301,7 +302,7 @@ void CAgentJob::CloseFilter(const QString &why)
     if (m_filterFd < 0)
         return;
     if (!why.isEmpty())
-        AgentLog(QStringLiteral("%1: %2").arg(Tag(), why));
+        Log::Info(QStringLiteral("%1: %2").arg(Tag(), why));
     delete m_filterNotifier;
     m_filterNotifier = nullptr;
     ::close(m_filterFd);
@@ -324,7 +325,7 @@ void CAgentJob::Withdraw()
 void CAgentJob::Shutdown()
 {
     if (m_stage != Stage::Decided && m_stage != Stage::AwaitJob && m_filterFd >= 0) {
-        AgentLog(QStringLiteral("%1: the agent is ending").arg(Tag()));
+        Log::Info(QStringLiteral("%1: the agent is ending").arg(Tag()));
         NoDecision(QStringLiteral("the preview agent of the session ended before the preview was shown"));
     }
     CloseFilter({});

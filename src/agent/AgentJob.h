@@ -58,11 +58,11 @@ private:
     // The filter's side (AgentJob.cpp).
     void OnFilterReadable();
     // Each is false with the reason when the filter broke the rules; its connection is then dropped.
-    bool OnFilterPacket(quint32 type, const QByteArray &payload, QString &why);
-    bool OnJob(const QByteArray &payload, QString &why);
-    bool OnPage(const QByteArray &payload, QString &why);
-    bool OnRows(const QByteArray &payload, QString &why);
-    bool OnEnd(const QByteArray &payload, QString &why);
+    bool OnFilterPacket(quint32 type, const QByteArray &payload, QString *why);
+    bool OnJob(const QByteArray &payload, QString *why);
+    bool OnPage(const QByteArray &payload, QString *why);
+    bool OnRows(const QByteArray &payload, QString *why);
+    bool OnEnd(const QByteArray &payload, QString *why);
     void PageComplete();
     void Refuse(const QString &reason);
     // The preview has ended without the user's word: NONE when its window was shown, else REFUSED.

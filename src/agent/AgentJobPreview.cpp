@@ -1,12 +1,13 @@
 // A job's preview side: the job file, the start, the page reports, and the preview's messages.
 #include "AgentJob.h"
 
-#include "AgentLog.h"
 #include "JobFolder.h"
+#include "RateLog.h"
 
 #include "driverside/JobFileWriter.h"
 #include "driverside/PreviewStart.h"
 #include "link/LinkMessages.h"
+#include "log/Log.h"
 
 #include <QSocketNotifier>
 
@@ -51,10 +52,10 @@ bool CAgentJob::StartPreview(const PageInfo &firstPage, QString *why)
     keys.dpi = static_cast<int>(firstPage.xDpi);
     keys.orientation = 1;
     if (firstPage.xDpi != firstPage.yDpi)
-        AgentLog(QStringLiteral("%1: the raster's dots are not square (%2 x %3 dpi); shown at %2 dpi")
-                     .arg(Tag())
-                     .arg(firstPage.xDpi)
-                     .arg(firstPage.yDpi));
+        Log::Info(QStringLiteral("%1: the raster's dots are not square (%2 x %3 dpi); shown at %2 dpi")
+                      .arg(Tag())
+                      .arg(firstPage.xDpi)
+                      .arg(firstPage.yDpi));
 
     PreviewCommand command;
     command.program = m_strPreviewProgram;
@@ -72,10 +73,10 @@ bool CAgentJob::StartPreview(const PageInfo &firstPage, QString *why)
     m_previewWrite = new QSocketNotifier(process.fd, QSocketNotifier::Write, this);
     m_previewWrite->setEnabled(false);
     connect(m_previewWrite, &QSocketNotifier::activated, this, &CAgentJob::FlushPreview);
-    AgentLog(QStringLiteral("%1: preview started, pid %2: %3 %4")
-                 .arg(Tag())
-                 .arg(m_previewPid)
-                 .arg(command.program, process.arguments.join(u' ')));
+    Log::Info(QStringLiteral("%1: preview started, pid %2: %3 %4")
+                  .arg(Tag())
+                  .arg(m_previewPid)
+                  .arg(command.program, process.arguments.join(u' ')));
     return true;
 }
 
@@ -92,7 +93,7 @@ void CAgentJob::ClosePreview()
     if (!m_preview || m_bCloseSent)
         return;
     m_bCloseSent = true;
-    AgentLog(QStringLiteral("%1: closing the preview").arg(Tag()));
+    Log::Info(QStringLiteral("%1: closing the preview").arg(Tag()));
     m_preview->Post(WM_PREVIEW_CLOSE, 0, 0);
     FlushPreview();
 }
@@ -124,24 +125,24 @@ void CAgentJob::OnPreviewFrame(const DriverFrame &frame)
 {
     if (frame.kind == FRAME_POST && frame.message == WM_PREVIEW_OPENED) {
         m_bWindowOpened = true;
-        AgentLog(QStringLiteral("%1: preview window 0x%2 open").arg(Tag()).arg(frame.wParam, 0, 16));
+        Log::Info(QStringLiteral("%1: preview window 0x%2 open").arg(Tag()).arg(frame.wParam, 0, 16));
     } else if (frame.kind == FRAME_SEND && frame.message == WM_PREVIEW_RESULT) {
         if (frame.wParam != PREVIEW_RESULT_PRINT && frame.wParam != PREVIEW_RESULT_CANCEL) {
-            AgentLog(QStringLiteral("%1: the preview's result %2 is refused").arg(Tag()).arg(frame.wParam));
+            Log::Info(QStringLiteral("%1: the preview's result %2 is refused").arg(Tag()).arg(frame.wParam));
             m_preview->Reply(frame, -1);
             return;
         }
         m_preview->Reply(frame, 0);
         const bool bPrint = frame.wParam == PREVIEW_RESULT_PRINT;
-        AgentLog(QStringLiteral("%1: the user chose %2")
-                     .arg(Tag(), bPrint ? QStringLiteral("print") : QStringLiteral("cancel")));
+        Log::Info(QStringLiteral("%1: the user chose %2")
+                      .arg(Tag(), bPrint ? QStringLiteral("print") : QStringLiteral("cancel")));
         if (m_stage != Stage::Decided)
             SendDecision(bPrint ? PRINT : CANCEL);
     } else if (frame.kind == FRAME_SEND && frame.message == WM_PREVIEW_ENDED) {
         m_preview->Reply(frame, 0);
-        AgentLog(QStringLiteral("%1: the preview has ended").arg(Tag()));
+        Log::Info(QStringLiteral("%1: the preview has ended").arg(Tag()));
         if (m_stage != Stage::Decided) {
-            AgentLog(QStringLiteral("%1: the preview ended without the user's decision").arg(Tag()));
+            Log::Info(QStringLiteral("%1: the preview ended without the user's decision").arg(Tag()));
             NoDecision(kNotShown);
         }
     } else if (frame.kind == FRAME_SEND) {
@@ -152,9 +153,9 @@ void CAgentJob::OnPreviewFrame(const DriverFrame &frame)
 // The preview's end of the pair is closed: it has exited or died. Its files go with the folder.
 void CAgentJob::OnPreviewGone()
 {
-    AgentLog(QStringLiteral("%1: the preview (pid %2) is gone").arg(Tag()).arg(m_previewPid));
+    Log::Info(QStringLiteral("%1: the preview (pid %2) is gone").arg(Tag()).arg(m_previewPid));
     if (m_stage != Stage::Decided) {
-        AgentLog(QStringLiteral("%1: the preview ended without the user's decision").arg(Tag()));
+        Log::Info(QStringLiteral("%1: the preview ended without the user's decision").arg(Tag()));
         NoDecision(kNotShown);
     }
     delete m_previewRead;

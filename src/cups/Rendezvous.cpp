@@ -11,11 +11,12 @@
 namespace rendezvous {
 namespace {
 
-socklen_t AbstractAddress(uid_t uid, sockaddr_un &address)
+// The abstract address of name (cut to what the address holds).
+socklen_t AbstractAddress(QByteArray name, sockaddr_un &address)
 {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
-    const QByteArray name = AgentSocketName(uid);
+    name.truncate(static_cast<qsizetype>(sizeof address.sun_path) - 1);
     std::memcpy(address.sun_path + 1, name.constData(), static_cast<size_t>(name.size()));
     return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<size_t>(name.size()));
 }
@@ -84,8 +85,13 @@ uid_t PeerUid(int fd)
 
 int Listen(uid_t uid, QString *why)
 {
+    return Listen(AgentSocketName(uid), why);
+}
+
+int Listen(const QByteArray &name, QString *why)
+{
     sockaddr_un address;
-    const socklen_t size = AbstractAddress(uid, address);
+    const socklen_t size = AbstractAddress(name, address);
     const int fd = NewSocket(why);
     if (fd < 0)
         return -1;
@@ -100,10 +106,15 @@ int Listen(uid_t uid, QString *why)
 
 int Connect(uid_t uid, QString *why)
 {
+    return Connect(AgentSocketName(uid), why);
+}
+
+int Connect(const QByteArray &name, QString *why)
+{
     // A Unix socket's connect waits while the listener's backlog is full, and whoever holds the name
     // decides that. So the connect does not wait: a full backlog is tried again for a while, then given up.
     sockaddr_un address;
-    const socklen_t size = AbstractAddress(uid, address);
+    const socklen_t size = AbstractAddress(name, address);
     const int fd = NewSocket(why);
     if (fd < 0)
         return -1;

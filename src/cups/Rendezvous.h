@@ -38,8 +38,11 @@ uid_t PeerUid(int fd);
 // A listening socket bound to the agent's name for uid (close-on-exec, non-blocking), or -1 with the
 // reason; "in use" when another process holds the name.
 int Listen(uid_t uid, QString *why);
+// The same on another abstract name (a test's own, which no real agent or filter uses).
+int Listen(const QByteArray &name, QString *why);
 // A connected socket to the agent's name for uid (close-on-exec, blocking), or -1 with the reason. A
 // listener whose backlog stays full for 5 s counts as none.
 int Connect(uid_t uid, QString *why);
+int Connect(const QByteArray &name, QString *why);
 
 } // namespace rendezvous

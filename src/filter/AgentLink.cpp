@@ -33,7 +33,7 @@ CAgentLink::Offer CAgentLink::OfferJob(const QByteArray &user, const JobInfo &jo
     }
     const uid_t jobUid = entry->pw_uid;
     QString reason;
-    m_fd = rendezvous::Connect(jobUid, &reason);
+    m_fd = m_name.isEmpty() ? rendezvous::Connect(jobUid, &reason) : rendezvous::Connect(m_name, &reason);
     if (m_fd < 0) {
         *why = QStringLiteral("no preview agent of %1 (%2)").arg(QString::fromUtf8(user), reason);
         return Offer::NoAgent;

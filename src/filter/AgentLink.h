@@ -16,6 +16,10 @@ public:
     CAgentLink(const CAgentLink &) = delete;
     CAgentLink &operator=(const CAgentLink &) = delete;
 
+    // The abstract name to find the agent on instead of the rendezvous name of the job's user (a test's
+    // own); the listener's uid is checked all the same.
+    void SetName(const QByteArray &name) { m_name = name; }
+
     enum class Offer { Accepted, NoAgent, Refused };
     // Connects to the agent of user and offers the job; waits up to timeoutMs for the answer.
     // NoAgent and Refused come with the reason (no such user, nobody listening, a listener of
@@ -47,6 +51,7 @@ private:
     quint32 Receive(int timeoutMs);
 
     int m_fd = -1;
+    QByteArray m_name;
     QByteArray m_pending;
     quint32 m_decision = 0;
     QString m_strRefusal;

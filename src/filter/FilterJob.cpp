@@ -11,7 +11,6 @@
 
 #include <QFile>
 
-#include <cstdlib>
 
 // The names the preview PPD gives the printer's filter and the option for jobs without a preview.
 using previewppd::kFilterKeyword;
@@ -52,9 +51,9 @@ QByteArray CFilterJob::ResolveProgram(const QByteArray &program, const QByteArra
     return serverBin + "/filter/" + program;
 }
 
-bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
+bool CFilterJob::ReadQueue(const FilterEnvironment &environment, QStringList *notes, QString *why)
 {
-    const char *ppdPath = std::getenv("PPD");
+    const char *ppdPath = environment.ppd.isEmpty() ? nullptr : environment.ppd.constData();
     ppd_file_t *ppd = ppdPath != nullptr ? ppdOpenFile(ppdPath) : nullptr;
     if (ppd == nullptr) {
         *why = ppdPath == nullptr
@@ -68,8 +67,7 @@ bool CFilterJob::ReadQueue(QStringList *notes, QString *why)
                                                   ? previewppd::PrinterFilters(file.readAll())
                                                   : QList<previewppd::Filter>();
     bool ok = true;
-    const char *serverBin = std::getenv("CUPS_SERVERBIN");
-    const QByteArray folder = serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups";
+    const QByteArray &folder = environment.serverBin;
     for (const previewppd::Filter &filter : filters) {
         m_filters.append({filter.source, ResolveProgram(filter.program, folder, why)});
         if (m_filters.last().program.isEmpty()) {

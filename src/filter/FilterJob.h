@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FilterEnvironment.h"
 #include "InputKind.h"
 #include "cups/PagePlacement.h"
 
@@ -19,9 +20,10 @@ public:
 
     // False with the reason when the command line is not a filter's.
     bool ParseArguments(int argc, char **argv, QString *why);
-    // Reads the PPD and the job's options. False with the reason when the queue is not a preview
+    // Reads the PPD (environment.ppd) and the job's options; filter names resolve in
+    // environment.serverBin. False with the reason when the queue is not a preview
     // queue (no *CorvaneFilter, or one naming no program). Notes that are no failure go to notes.
-    bool ReadQueue(QStringList *notes, QString *why);
+    bool ReadQueue(const FilterEnvironment &environment, QStringList *notes, QString *why);
     // Takes the printer's filter for input of kind: the first *CorvaneFilter whose source type takes
     // it, else the first of all (whose road then says what is wrong with the input). True when that
     // filter takes a document (PDF or PostScript) rather than raster.

@@ -1,11 +1,11 @@
 // One run of the CUPS filter: the job, the agent's answer, the preview or the policy, the printer's filter.
 #include "FilterRun.h"
 
-#include "CupsLog.h"
 #include "InputKind.h"
 #include "PrinterFilter.h"
 
 #include "link/Utf8.h"
+#include "log/Log.h"
 
 #include <QFile>
 
@@ -28,9 +28,9 @@ constexpr quint32 kRowsBetweenPolls = 256;
 // close and closes the preview: all that is left is to go, quietly and with success.
 void OnTerminate(int)
 {
-    cupslog::WriteRaw("INFO: The job was cancelled; the preview closes.\n");
+    Log::WriteRaw("INFO: The job was cancelled; the preview closes.\n");
     CRasterizer::EndOnSignal();
-    ::_exit(cupslog::EXIT_DONE);
+    ::_exit(CFilterRun::EXIT_DONE);
 }
 
 void DrainInput(int fd)
@@ -45,49 +45,55 @@ void DrainInput(int fd)
 
 } // namespace
 
-int CFilterRun::Run(int argc, char **argv)
+void CFilterRun::HandleSignals()
 {
-    QString why;
-    if (!m_job.ParseArguments(argc, argv, &why)) {
-        cupslog::Error(why);
-        return cupslog::EXIT_BROKEN;
-    }
-    QStringList notes;
-    const bool queueOk = m_job.ReadQueue(&notes, &why);
-    for (const QString &note : notes)
-        cupslog::Warning(note);
-    if (!queueOk) {
-        cupslog::Error(QStringLiteral("This queue cannot print: %1.").arg(why));
-        return cupslog::EXIT_BROKEN;
-    }
-    if (!m_job.File().isEmpty()) {
-        m_input = ::open(m_job.File().constData(), O_RDONLY | O_CLOEXEC);
-        if (m_input < 0) {
-            cupslog::Error(
-                QStringLiteral("The file %1 of the job cannot be read: %2")
-                    .arg(QFile::decodeName(m_job.File()), QString::fromLocal8Bit(strerror(errno))));
-            return cupslog::EXIT_BROKEN;
-        }
-    }
     struct sigaction action {};
     action.sa_handler = OnTerminate;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+}
 
+int CFilterRun::Run(int argc, char **argv, const FilterEnvironment &environment, const Io &io)
+{
+    m_environment = environment;
+    m_input = io.input;
+    m_output = io.output;
+    m_agent.SetName(io.agentName);
+    QString why;
+    if (!m_job.ParseArguments(argc, argv, &why)) {
+        Log::Error(why);
+        return EXIT_BROKEN;
+    }
+    QStringList notes;
+    const bool queueOk = m_job.ReadQueue(m_environment, &notes, &why);
+    for (const QString &note : notes)
+        Log::Warning(note);
+    if (!queueOk) {
+        Log::Error(QStringLiteral("This queue cannot print: %1.").arg(why));
+        return EXIT_BROKEN;
+    }
+    if (!m_job.File().isEmpty()) {
+        m_input = ::open(m_job.File().constData(), O_RDONLY | O_CLOEXEC);
+        if (m_input < 0) {
+            Log::Error(QStringLiteral("The file %1 of the job cannot be read: %2")
+                           .arg(QFile::decodeName(m_job.File()), QString::fromLocal8Bit(strerror(errno))));
+            return EXIT_BROKEN;
+        }
+    }
     if (!inputkind::ReadHead(m_input, &m_head)) {
-        cupslog::Error(QStringLiteral("The job cannot be read, nothing was printed: %1.")
-                           .arg(QString::fromLocal8Bit(strerror(errno))));
-        return cupslog::EXIT_DONE;
+        Log::Error(QStringLiteral("The job cannot be read, nothing was printed: %1.")
+                       .arg(QString::fromLocal8Bit(strerror(errno))));
+        return EXIT_DONE;
     }
     const inputkind::Kind kind = inputkind::Identify(m_head);
     const bool document = m_job.ChooseFilter(kind);
     m_spool.SetPaperSizes(m_job.PaperSizes());
-    if (!m_spool.OpenSpool(&why))
+    if (!m_spool.OpenSpool(m_environment.tempDir, &why))
         return WithoutPreview(why, false);
     int raster = m_input;
     if (document) {
-        int exitCode = cupslog::EXIT_DONE;
+        int exitCode = EXIT_DONE;
         if ((raster = StartDocument(kind, &exitCode)) < 0)
             return exitCode;
     }
@@ -119,16 +125,17 @@ int CFilterRun::StartDocument(inputkind::Kind kind, int *exitCode)
 {
     QString why;
     if (kind != inputkind::Kind::Pdf && kind != inputkind::Kind::PostScript) {
-        *exitCode = BadDocument(QStringLiteral("it is %1, and the filter of the printer takes %2")
-                                    .arg(inputkind::Name(kind), QString::fromUtf8(m_job.PrinterFilterSource())));
+        *exitCode =
+            BadDocument(QStringLiteral("it is %1, and the filter of the printer takes %2")
+                            .arg(inputkind::Name(kind), QString::fromUtf8(m_job.PrinterFilterSource())));
         return -1;
     }
     if (!m_passThrough.SpoolOriginal(m_spool, m_input, std::exchange(m_head, {}), &why)) {
-        cupslog::Error(QStringLiteral("The job cannot be spooled, nothing was printed: %1.").arg(why));
+        Log::Error(QStringLiteral("The job cannot be spooled, nothing was printed: %1.").arg(why));
         DrainInput(m_input);
         return -1;
     }
-    const int raster = m_passThrough.StartRasterizer(m_job.Argv(), &why);
+    const int raster = m_passThrough.StartRasterizer(m_job.Argv(), m_environment, &why);
     if (raster < 0)
         *exitCode = WithoutPreview(why, true);
     return raster;
@@ -180,10 +187,9 @@ int CFilterRun::Stream()
 // the job's status say whose preview holds the queue, and how it ends.
 void CFilterRun::SayWaiting()
 {
-    cupslog::Info(
-        QStringLiteral("Job %1 is open in the preview of %2; the next jobs of this queue wait until "
-                       "%2 prints or cancels it (an administrator ends it with: cancel %1).")
-            .arg(QString::number(m_job.JobId()), QString::fromUtf8(m_job.User())));
+    Log::Info(QStringLiteral("Job %1 is open in the preview of %2; the next jobs of this queue wait until "
+                             "%2 prints or cancels it (an administrator ends it with: cancel %1).")
+                  .arg(QString::number(m_job.JobId()), QString::fromUtf8(m_job.User())));
 }
 
 int CFilterRun::Decided(quint32 decision)
@@ -195,27 +201,26 @@ int CFilterRun::Decided(quint32 decision)
     }
     if (decision == PRINT) {
         m_agent.Close();
-        cupslog::Info(QStringLiteral("Printing: the job was printed from the preview."));
+        Log::Info(QStringLiteral("Printing: the job was printed from the preview."));
         return Print(true);
     }
     m_agent.Close();
     DrainInput(m_input);
     if (decision == CANCEL)
-        cupslog::Warning(QStringLiteral("Cancelled in the preview: nothing was printed."));
+        Log::Warning(QStringLiteral("Cancelled in the preview: nothing was printed."));
     else
-        cupslog::Warning(QStringLiteral("The preview closed without a decision: nothing was printed."));
-    return cupslog::EXIT_DONE;
+        Log::Warning(QStringLiteral("The preview closed without a decision: nothing was printed."));
+    return EXIT_DONE;
 }
 
 int CFilterRun::WithoutPreview(const QString &why, bool rasterRead)
 {
     if (m_job.Policy() == CFilterJob::WithoutSession::Drop) {
-        cupslog::Warning(
-            QStringLiteral("Not printed, without preview: %1; %2.").arg(why, m_job.PolicySource()));
+        Log::Warning(QStringLiteral("Not printed, without preview: %1; %2.").arg(why, m_job.PolicySource()));
         DrainInput(m_input);
-        return cupslog::EXIT_DONE;
+        return EXIT_DONE;
     }
-    cupslog::Warning(QStringLiteral("Printed without preview: %1; %2.").arg(why, m_job.PolicySource()));
+    Log::Warning(QStringLiteral("Printed without preview: %1; %2.").arg(why, m_job.PolicySource()));
     return Print(rasterRead);
 }
 
@@ -228,9 +233,9 @@ int CFilterRun::BadRaster(const QString &why)
         return BadDocument(rasterizer.isEmpty() ? why : rasterizer);
     }
     m_agent.Close();
-    cupslog::Error(QStringLiteral("The raster of the job is damaged, nothing was printed: %1.").arg(why));
+    Log::Error(QStringLiteral("The raster of the job is damaged, nothing was printed: %1.").arg(why));
     DrainInput(m_input);
-    return cupslog::EXIT_DONE;
+    return EXIT_DONE;
 }
 
 int CFilterRun::SpoolFailed()
@@ -238,20 +243,20 @@ int CFilterRun::SpoolFailed()
     m_agent.Close();
     if (!m_pageShown && (m_job.Policy() == CFilterJob::WithoutSession::Drop || !m_job.File().isEmpty()))
         return WithoutPreview(m_spool.SpoolProblem(), true);
-    cupslog::Error(
+    Log::Error(
         QStringLiteral("The job cannot be spooled, nothing was printed: %1.").arg(m_spool.SpoolProblem()));
     DrainInput(m_input);
-    return cupslog::EXIT_DONE;
+    return EXIT_DONE;
 }
 
 int CFilterRun::BadDocument(const QString &why)
 {
     m_agent.Close();
-    cupslog::Error(QStringLiteral("The document of the job cannot be rasterized for the preview, nothing was "
-                                  "printed: %1.")
-                       .arg(why));
+    Log::Error(QStringLiteral("The document of the job cannot be rasterized for the preview, nothing was "
+                              "printed: %1.")
+                   .arg(why));
     DrainInput(m_input);
-    return cupslog::EXIT_DONE;
+    return EXIT_DONE;
 }
 
 // fromSpool: the raster API has read from the input, so the printer's filter reads the spool (after
@@ -270,17 +275,18 @@ int CFilterRun::Print(bool fromSpool)
             argv[6] = nullptr; // the spool, not the job's file, is the printer filter's input
         } else if (m_job.File().isEmpty() || ::lseek(m_input, 0, SEEK_SET) != 0) {
             // The raster came through a pipe: what the spool lacks is gone.
-            cupslog::Error(QStringLiteral("The job cannot be spooled, nothing was printed: %1.")
-                               .arg(m_spool.SpoolFailed() ? m_spool.SpoolProblem()
-                                                          : QString::fromLocal8Bit(strerror(errno))));
+            Log::Error(QStringLiteral("The job cannot be spooled, nothing was printed: %1.")
+                           .arg(m_spool.SpoolFailed() ? m_spool.SpoolProblem()
+                                                      : QString::fromLocal8Bit(strerror(errno))));
             DrainInput(m_input);
-            return cupslog::EXIT_DONE;
+            return EXIT_DONE;
         }
         // Otherwise the job's file, read again from its start, is the whole job.
     }
-    const QString error = RunPrinterFilter(m_job.PrinterFilter(), argv, input, fromSpool ? QByteArray() : m_head);
-    if (error.isEmpty())
-        return cupslog::EXIT_DONE;
-    cupslog::Error(error);
-    return cupslog::EXIT_BROKEN;
+    QString why;
+    if (RunPrinterFilter(m_job.PrinterFilter(), argv, input, m_output, fromSpool ? QByteArray() : m_head,
+                         &why))
+        return EXIT_DONE;
+    Log::Error(why);
+    return EXIT_BROKEN;
 }

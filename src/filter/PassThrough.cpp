@@ -21,9 +21,9 @@ bool CPassThrough::SpoolOriginal(CRasterSpool &spool, int inputFd, const QByteAr
     return m_original >= 0;
 }
 
-int CPassThrough::StartRasterizer(char **argv, QString *why)
+int CPassThrough::StartRasterizer(char **argv, const FilterEnvironment &environment, QString *why)
 {
-    return m_rasterizer.Start(argv, m_original, why);
+    return m_rasterizer.Start(argv, m_original, environment, why);
 }
 
 QString CPassThrough::RasterizerEnd()

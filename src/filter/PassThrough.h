@@ -23,7 +23,7 @@ public:
     bool SpoolOriginal(CRasterSpool &spool, int inputFd, const QByteArray &head, QString *why);
     bool IsActive() const { return m_original >= 0; }
     // Starts the rasterizer on the original; the read end of the raster copy, -1 with why.
-    int StartRasterizer(char **argv, QString *why);
+    int StartRasterizer(char **argv, const FilterEnvironment &environment, QString *why);
     // After the copy's last page: empty when the rasterizer ended well, else why not.
     QString RasterizerEnd();
     // The original, at its start, for the printer's filter; the rasterizer is ended first.

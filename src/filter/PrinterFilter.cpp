@@ -61,12 +61,11 @@ int Feed(int inputFd, const QByteArray &head)
     return fds[0];
 }
 
-} // namespace
-
-QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, const QByteArray &head)
+// The reason when the data could not be handed on or the program not run; empty after a good copy.
+QString HandOn(const QByteArray &program, char **argv, int inputFd, int outputFd, const QByteArray &head)
 {
     if (program == "-")
-        return CopyTo(STDOUT_FILENO, inputFd, head);
+        return CopyTo(outputFd, inputFd, head);
     if (!head.isEmpty())
         inputFd = Feed(inputFd, head);
     if (inputFd < 0)
@@ -77,6 +76,8 @@ QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, co
                 .arg(QString::fromLocal8Bit(strerror(errno)));
         ::close(inputFd);
     }
+    if (outputFd != STDOUT_FILENO && ::dup2(outputFd, STDOUT_FILENO) < 0)
+        return QStringLiteral("cannot hand the output on: %1").arg(QString::fromLocal8Bit(strerror(errno)));
     // The printer's filter starts as the scheduler starts filters: default signal handling, nothing
     // blocked.
     std::signal(SIGTERM, SIG_DFL);
@@ -87,4 +88,15 @@ QString RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, co
     ::execv(program.constData(), argv);
     return QStringLiteral("the filter %1 of the printer cannot be run: %2")
         .arg(QString::fromLocal8Bit(program), QString::fromLocal8Bit(strerror(errno)));
+}
+
+} // namespace
+
+bool RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, int outputFd, const QByteArray &head,
+                      QString *why)
+{
+    const QString error = HandOn(program, argv, inputFd, outputFd, head);
+    if (!error.isEmpty() && why != nullptr)
+        *why = error;
+    return error.isEmpty();
 }

@@ -67,10 +67,9 @@ CRasterSpool::~CRasterSpool()
         ::close(m_spool);
 }
 
-bool CRasterSpool::OpenSpool(QString *why)
+bool CRasterSpool::OpenSpool(const QByteArray &tempDir, QString *why)
 {
-    const char *tmp = std::getenv("TMPDIR");
-    QByteArray path = QByteArray(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/corvane-cups-XXXXXX";
+    QByteArray path = tempDir + "/corvane-cups-XXXXXX";
     m_spoolDir = QFile::decodeName(path.left(path.lastIndexOf('/')));
     m_spool = ::mkostemp(path.data(), O_CLOEXEC);
     if (m_spool < 0) {

@@ -20,8 +20,8 @@ public:
     CRasterSpool(const CRasterSpool &) = delete;
     CRasterSpool &operator=(const CRasterSpool &) = delete;
 
-    // Makes the spool file in $TMPDIR. False with the reason; nothing has been read then.
-    bool OpenSpool(QString *why);
+    // Makes the spool file in tempDir. False with the reason; nothing has been read then.
+    bool OpenSpool(const QByteArray &tempDir, QString *why);
     // The queue's page sizes, for pages whose header does not say where their rows lie on the page.
     void SetPaperSizes(const QList<PaperSize> &sizes) { m_paperSizes = sizes; }
     // Starts reading the raster from head (bytes already taken from inputFd), then inputFd (its sync

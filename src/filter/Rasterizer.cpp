@@ -73,13 +73,10 @@ void CRasterizer::EndOnSignal()
     RemoveFolder();
 }
 
-int CRasterizer::Start(char **argv, int documentFd, QString *why)
+int CRasterizer::Start(char **argv, int documentFd, const FilterEnvironment &environment, QString *why)
 {
-    const char *serverBin = std::getenv("CUPS_SERVERBIN");
-    m_program = QByteArray(serverBin != nullptr && *serverBin != '\0' ? serverBin : "/usr/lib/cups") +
-                "/filter/gstoraster";
-    const char *tmp = std::getenv("TMPDIR");
-    QByteArray folder = QByteArray(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/corvane-rip-XXXXXX";
+    m_program = environment.serverBin + "/filter/gstoraster";
+    QByteArray folder = environment.tempDir + "/corvane-rip-XXXXXX";
     if (folder.size() >= static_cast<qsizetype>(sizeof g_folder) - 16 || ::mkdtemp(folder.data()) == nullptr) {
         *why = QStringLiteral("cannot make a folder for the rasterizer: %1").arg(Errno());
         return -1;
@@ -104,14 +101,14 @@ int CRasterizer::Start(char **argv, int documentFd, QString *why)
     char *childArgv[8] = {const_cast<char *>("gstoraster"), argv[1], argv[2], argv[3], argv[4], argv[5],
                           const_cast<char *>("/dev/fd/0"), nullptr};
     static char kRasterType[] = "FINAL_CONTENT_TYPE=application/vnd.cups-raster";
-    std::vector<char *> environment;
+    std::vector<char *> childEnvironment;
     for (char **entry = environ; *entry != nullptr; ++entry) {
         if (std::strncmp(*entry, "FINAL_CONTENT_TYPE=", 19) != 0 && std::strncmp(*entry, "TMPDIR=", 7) != 0)
-            environment.push_back(*entry);
+            childEnvironment.push_back(*entry);
     }
-    environment.push_back(kRasterType);
-    environment.push_back(g_tmpdirEntry);
-    environment.push_back(nullptr);
+    childEnvironment.push_back(kRasterType);
+    childEnvironment.push_back(g_tmpdirEntry);
+    childEnvironment.push_back(nullptr);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) {
@@ -133,7 +130,7 @@ int CRasterizer::Start(char **argv, int documentFd, QString *why)
         if (::lseek(documentFd, 0, SEEK_SET) != 0 || ::dup2(documentFd, STDIN_FILENO) < 0 ||
             ::dup2(pipeFds[1], STDOUT_FILENO) < 0 || ::dup2(m_log, STDERR_FILENO) < 0)
             ::_exit(127);
-        ::execve(m_program.constData(), childArgv, environment.data());
+        ::execve(m_program.constData(), childArgv, childEnvironment.data());
         ::_exit(127);
     }
     ::close(pipeFds[1]);

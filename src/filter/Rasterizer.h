@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FilterEnvironment.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -21,7 +23,7 @@ public:
 
     // Starts the rasterizer on documentFd (read from its start; the descriptor's offset is shared, so
     // nobody else reads it until the rasterizer has ended). The read end of its raster, -1 with why.
-    int Start(char **argv, int documentFd, QString *why);
+    int Start(char **argv, int documentFd, const FilterEnvironment &environment, QString *why);
     bool IsRunning() const { return m_pid > 0; }
     // Waits for the rasterizer's end (its raster has been read to the end); empty when it ended well,
     // else why not.

@@ -1,6 +1,6 @@
 #include "WholePage.h"
 
-#include "CupsLog.h"
+#include "log/Log.h"
 
 #include <cmath>
 
@@ -29,7 +29,7 @@ void PlaceOnWholePage(const cups_page_header2_t &header, const QList<PaperSize> 
     const QString tag = QStringLiteral("page %1: ").arg(page.page);
     if (placement.from == PagePlacement::From::Raster) {
         if (!placement.note.isEmpty())
-            cupslog::Debug(tag + QStringLiteral("the raster is shown as the page: ") + placement.note);
+            Log::Debug(tag + QStringLiteral("the raster is shown as the page: ") + placement.note);
         return;
     }
     agentwire::PageInfo placed = page;
@@ -42,12 +42,12 @@ void PlaceOnWholePage(const cups_page_header2_t &header, const QList<PaperSize> 
     placed.lengthUm = static_cast<quint32>(std::lround(placement.pageLengthPt * 25400.0 / 72.0));
     QString why;
     if (!agentwire::CheckPage(placed, &why)) {
-        cupslog::Debug(tag + QStringLiteral("the raster is shown as the page, the whole page is not: ") +
+        Log::Debug(tag + QStringLiteral("the raster is shown as the page, the whole page is not: ") +
                        why);
         return;
     }
     page = placed;
-    cupslog::Debug(tag + QStringLiteral("rows of %1 x %2 dots at %3, %4 on the whole page of %5 x %6 (%7)")
+    Log::Debug(tag + QStringLiteral("rows of %1 x %2 dots at %3, %4 on the whole page of %5 x %6 (%7)")
                              .arg(page.width)
                              .arg(page.height)
                              .arg(page.left)

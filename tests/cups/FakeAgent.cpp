@@ -11,10 +11,11 @@
 
 using namespace agentwire;
 
-CFakeAgent::CFakeAgent(Answer answer) : m_answer(answer)
+CFakeAgent::CFakeAgent(Answer answer, const QByteArray &name)
+    : m_answer(answer), m_filterUid(name.isEmpty() ? rendezvous::FilterUserUid() : ::getuid())
 {
     QString why;
-    m_listen = rendezvous::Listen(::getuid(), &why);
+    m_listen = name.isEmpty() ? rendezvous::Listen(::getuid(), &why) : rendezvous::Listen(name, &why);
     if (m_listen >= 0)
         m_thread = std::thread(&CFakeAgent::Serve, this);
 }
@@ -79,7 +80,7 @@ void CFakeAgent::Serve()
             m_seen.filterPid = credentials.pid;
     }
     const rendezvous::Verdict verdict =
-        rendezvous::JudgeFilter(rendezvous::PeerUid(fd), rendezvous::FilterUserUid());
+        rendezvous::JudgeFilter(rendezvous::PeerUid(fd), m_filterUid);
     if (!verdict.allowed)
         Note(verdict.reason);
     bool stalled = false;

@@ -12,7 +12,8 @@
 #include <thread>
 
 // A session agent for the tests of corvane-cups that need no preview window: it listens on the
-// agent's name of this process's uid, speaks the filter's messages, checks what arrives and answers
+// agent's name of this process's uid (or on a name of the test's own, taking this process's uid for the
+// filter's as well), speaks the filter's messages, checks what arrives and answers
 // as told. One job at a time.
 class CFakeAgent {
 public:
@@ -26,7 +27,7 @@ public:
         GiveUp,      // ACCEPTED, then REFUSED once the raster has ended (the job could not be shown)
     };
 
-    explicit CFakeAgent(Answer answer);
+    explicit CFakeAgent(Answer answer, const QByteArray &name = QByteArray());
     ~CFakeAgent();
     bool IsListening() const { return m_listen >= 0; }
 
@@ -53,6 +54,7 @@ private:
     void Note(const QString &problem);
 
     Answer m_answer;
+    uid_t m_filterUid;
     int m_listen = -1;
     std::atomic<int> m_connection{-1};
     std::atomic<bool> m_stop{false};

@@ -30,7 +30,7 @@ TEST_P(DriverOptionsTest, Parses)
 {
     DriverOptions options;
     QString error, help;
-    EXPECT_EQ(ParseDriverOptions(GetParam().arguments, options, error, help), GetParam().ok)
+    EXPECT_EQ(ParseDriverOptions(GetParam().arguments, options, &help, &error), GetParam().ok)
         << error.toStdString();
     EXPECT_EQ(error.isEmpty(), GetParam().ok);
     if (GetParam().ok && GetParam().check)
@@ -98,7 +98,7 @@ TEST(DriverOptionsHelpTest, ListsTheOptions)
 {
     DriverOptions options;
     QString error, help;
-    EXPECT_FALSE(ParseDriverOptions({QStringLiteral("--help")}, options, error, help));
+    EXPECT_FALSE(ParseDriverOptions({QStringLiteral("--help")}, options, &help, &error));
     EXPECT_TRUE(error.isEmpty());
     for (const char *option :
          {"--demo", "--reports", "--result", "--close-after", "--die-after", "--garbage", "--hwnd"})
@@ -131,7 +131,7 @@ TEST(LabelJobTest, ThePreviewReadsWhatTheDriverWrites)
     options.docName = QStringLiteral("見本 100%");
     LabelJob job;
     QString error;
-    ASSERT_TRUE(WriteLabelJob(options, dir.path(), job, error)) << error.toStdString();
+    ASSERT_TRUE(WriteLabelJob(options, dir.path(), job, &error)) << error.toStdString();
     ASSERT_EQ(job.pageFiles.size(), 3);
 
     CJobSettings settings;
@@ -159,7 +159,7 @@ TEST(LabelJobTest, AnOmittedKeyIsTheRefusalThePreviewReports)
     options.omitKey = QStringLiteral("copies");
     LabelJob job;
     QString error;
-    ASSERT_TRUE(WriteLabelJob(options, dir.path(), job, error));
+    ASSERT_TRUE(WriteLabelJob(options, dir.path(), job, &error));
     CJobSettings settings;
     EXPECT_EQ(settings.ReadJobFile(job.jobFile), 305);
 }

@@ -54,8 +54,14 @@ bool ToReports(const QString &text, QList<PageReport> &reports)
 
 } // namespace
 
-bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QString &error, QString &help)
+bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QString *help, QString *why)
 {
+    QString ignored;
+    if (why == nullptr)
+        why = &ignored;
+    QString noHelp;
+    if (help == nullptr)
+        help = &noHelp;
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "The reference printer driver for corvane-preview. It renders sample label pages (1-bit BMPs),\n"
@@ -124,15 +130,15 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
     QStringList withProgram = arguments;
     withProgram.prepend(QStringLiteral("corvane-driver"));
     if (!parser.parse(withProgram)) {
-        error = parser.errorText();
+        *why = parser.errorText();
         return false;
     }
     if (parser.isSet(helpOption)) {
-        help = parser.helpText();
+        *help = parser.helpText();
         return false;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("unexpected argument: ") + parser.positionalArguments().first();
+        *why = QStringLiteral("unexpected argument: ") + parser.positionalArguments().first();
         return false;
     }
 
@@ -143,7 +149,7 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
             return true;
         if (ToInt(value(name), minimum, out))
             return true;
-        error = QStringLiteral("bad value for --") + QString::fromUtf16(name);
+        *why = QStringLiteral("bad value for --") + QString::fromUtf16(name);
         return false;
     };
 
@@ -166,13 +172,13 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
         !intOption(u"die-after", 0, options.dieAfterMs))
         return false;
     if (options.orientation > 2 || options.pages > 999 || options.dpi > 1200 || options.tapeWidthMm > 200) {
-        error =
+        *why =
             QStringLiteral("value out of range (orientation 1..2, pages 1..999, dpi 50..1200, tape 3..200)");
         return false;
     }
     if (isSet(u"reports")) {
         if (!ToReports(value(u"reports"), options.reports)) {
-            error = QStringLiteral("bad --reports list (count:finished,...)");
+            *why = QStringLiteral("bad --reports list (count:finished,...)");
             return false;
         }
         options.explicitReports = true;
@@ -188,17 +194,17 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
         else if (text == u"last")
             options.doneAt = -1;
         else if (!ToInt(text, 1, options.doneAt)) {
-            error = QStringLiteral("bad value for --done-at");
+            *why = QStringLiteral("bad value for --done-at");
             return false;
         }
     }
     options.sendReports = isSet(u"send-reports");
     if (isSet(u"result") && !ToPolicy(value(u"result"), options.resultPolicy, &options.resultDelayMs)) {
-        error = QStringLiteral("bad --result policy");
+        *why = QStringLiteral("bad --result policy");
         return false;
     }
     if (isSet(u"ended") && !ToPolicy(value(u"ended"), options.endedPolicy, nullptr)) {
-        error = QStringLiteral("bad --ended policy");
+        *why = QStringLiteral("bad --ended policy");
         return false;
     }
     options.closeAtStart = isSet(u"close-at-start");
@@ -212,7 +218,7 @@ bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QS
                                                : GarbageKind::None;
         if (options.garbage == GarbageKind::None || parts.size() != 2 ||
             !ToInt(parts[1], 1, options.garbageCount)) {
-            error = QStringLiteral("bad --garbage (random:N, unknown:N or flood:N)");
+            *why = QStringLiteral("bad --garbage (random:N, unknown:N or flood:N)");
             return false;
         }
     }

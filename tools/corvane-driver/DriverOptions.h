@@ -64,5 +64,5 @@ struct DriverOptions {
 };
 
 // Parses the command line (arguments without the program name). On failure returns false with the
-// message in error; with --help or --version, returns false with the text in help.
-bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QString &error, QString &help);
+// message in why; with --help or --version, returns false with the text in help (why stays empty).
+bool ParseDriverOptions(const QStringList &arguments, DriverOptions &options, QString *help, QString *why);

@@ -2,10 +2,9 @@
 // /HWND=, the wait for the end and the summary.
 #include "DriverSession.h"
 
-#include "DriverLog.h"
-
 #include "driverside/PreviewStart.h"
 #include "link/LinkMessages.h"
+#include "log/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,26 +43,26 @@ bool CDriverSession::Prepare()
     if (dir.isEmpty()) {
         QByteArray pattern = QDir::tempPath().toLocal8Bit() + "/corvane-job-XXXXXX";
         if (!::mkdtemp(pattern.data())) {
-            Say(QStringLiteral("cannot create a job folder: ") +
-                QString::fromLocal8Bit(std::strerror(errno)));
+            Log::Info(QStringLiteral("cannot create a job folder: ") +
+                      QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
         dir = QString::fromLocal8Bit(pattern);
         m_ownDir = true;
     } else if (!QDir().mkpath(dir)) {
-        Say(QStringLiteral("cannot create ") + dir);
+        Log::Info(QStringLiteral("cannot create ") + dir);
         return false;
     }
     QString error;
-    if (!WriteLabelJob(m_options, QFileInfo(dir).absoluteFilePath(), m_job, error)) {
-        Say(error);
+    if (!WriteLabelJob(m_options, QFileInfo(dir).absoluteFilePath(), m_job, &error)) {
+        Log::Info(error);
         return false;
     }
-    Say(QStringLiteral("job: %1 (%2 pages, %3 mm tape at %4 dpi)")
-            .arg(m_job.jobFile)
-            .arg(m_options.pages)
-            .arg(m_options.tapeWidthMm)
-            .arg(m_options.dpi));
+    Log::Info(QStringLiteral("job: %1 (%2 pages, %3 mm tape at %4 dpi)")
+                  .arg(m_job.jobFile)
+                  .arg(m_options.pages)
+                  .arg(m_options.tapeWidthMm)
+                  .arg(m_options.dpi));
     return true;
 }
 
@@ -72,7 +71,7 @@ bool CDriverSession::StartPreview()
     PreviewCommand command;
     command.program = FindPreview(m_options.previewPath);
     if (command.program.isEmpty()) {
-        Say(QStringLiteral("corvane-preview not found (give --preview PATH)"));
+        Log::Info(QStringLiteral("corvane-preview not found (give --preview PATH)"));
         return false;
     }
     if (!m_options.noIni)
@@ -88,15 +87,15 @@ bool CDriverSession::StartPreview()
     PreviewProcess process;
     QString why;
     if (!::StartPreview(command, process, &why)) {
-        Say(why);
+        Log::Info(why);
         return false;
     }
     m_pid = process.pid;
     m_channel = std::make_unique<CDriverChannel>(process.fd, m_options.stream);
-    Say(QStringLiteral("started %1 pid=%2 %3")
-            .arg(command.program)
-            .arg(m_pid)
-            .arg(process.arguments.join(u' ')));
+    Log::Info(QStringLiteral("started %1 pid=%2 %3")
+                  .arg(command.program)
+                  .arg(m_pid)
+                  .arg(process.arguments.join(u' ')));
     if (m_options.closeAtStart) {
         m_bCloseSent = true;
         Queue(m_options.sendClose ? FRAME_SEND : FRAME_POST, WM_PREVIEW_CLOSE, 0, 0);
@@ -120,14 +119,14 @@ int CDriverSession::Summary(int waitStatus)
 {
     bool clean = false;
     if (waitStatus >= 0 && WIFEXITED(waitStatus)) {
-        Say(QStringLiteral("preview exited with code %1").arg(WEXITSTATUS(waitStatus)));
+        Log::Info(QStringLiteral("preview exited with code %1").arg(WEXITSTATUS(waitStatus)));
         clean = WEXITSTATUS(waitStatus) == 0;
     } else if (waitStatus >= 0 && WIFSIGNALED(waitStatus)) {
-        Say(QStringLiteral("preview killed by signal %1").arg(WTERMSIG(waitStatus)));
+        Log::Info(QStringLiteral("preview killed by signal %1").arg(WTERMSIG(waitStatus)));
     }
     const QStringList left = FilesLeft();
-    Say(left.isEmpty() ? QStringLiteral("left on disk: nothing")
-                       : QStringLiteral("left on disk: ") + left.join(u' '));
+    Log::Info(left.isEmpty() ? QStringLiteral("left on disk: nothing")
+                             : QStringLiteral("left on disk: ") + left.join(u' '));
     if (!m_options.keepFiles) {
         for (const QString &file : left)
             QFile::remove(file);
@@ -151,9 +150,9 @@ int CDriverSession::Summary(int waitStatus)
         decision = QStringLiteral("cancel");
     }
     if (m_bEnded)
-        Say(QStringLiteral("job files gone at WM_PREVIEW_ENDED: ") +
-            (m_bFilesGoneAtEnded ? QStringLiteral("yes") : QStringLiteral("no")));
-    Say(QStringLiteral("decision: ") + decision);
+        Log::Info(QStringLiteral("job files gone at WM_PREVIEW_ENDED: ") +
+                  (m_bFilesGoneAtEnded ? QStringLiteral("yes") : QStringLiteral("no")));
+    Log::Info(QStringLiteral("decision: ") + decision);
     return code;
 }
 

@@ -3,9 +3,8 @@
 // wait in the channel until the socket takes them, so the driver keeps reading while the preview is busy.
 #include "DriverSession.h"
 
-#include "DriverLog.h"
-
 #include "link/LinkMessages.h"
+#include "log/Log.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -80,7 +79,7 @@ void CDriverSession::ReadFrames()
             if (in.bFrame)
                 HandleFrame(in.frame);
             else
-                Say(QStringLiteral("<- packet of %1 bytes ignored").arg(in.nIgnored));
+                Log::Info(QStringLiteral("<- packet of %1 bytes ignored").arg(in.nIgnored));
         }
         incoming.clear();
     }
@@ -92,10 +91,10 @@ void CDriverSession::HandleFrame(const DriverFrame &frame)
         if (frame.serial == m_probeSerial && m_probeSerial != 0) {
             m_probeSerial = 0;
             m_probeMs = ElapsedMs(m_probeSent);
-            Say(QStringLiteral("garbage round %1 done: probe answered in %2 ms, preview rss %3 kB")
-                    .arg(m_garbageRound)
-                    .arg(m_probeMs)
-                    .arg(PreviewRssKb()));
+            Log::Info(QStringLiteral("garbage round %1 done: probe answered in %2 ms, preview rss %3 kB")
+                          .arg(m_garbageRound)
+                          .arg(m_probeMs)
+                          .arg(PreviewRssKb()));
             if (m_garbageRound < 2)
                 SendGarbageRound();
             else
@@ -103,11 +102,11 @@ void CDriverSession::HandleFrame(const DriverFrame &frame)
             return;
         }
         if (m_bGarbageDone)
-            Say(Describe("<-", frame));
+            Log::Info(Describe("<-", frame));
         m_bAwaitingReply = false;
         return;
     }
-    Say(Describe("<-", frame));
+    Log::Info(Describe("<-", frame));
     if (frame.kind == FRAME_POST && frame.message == WM_PREVIEW_OPENED)
         OnOpened();
     else if (frame.kind == FRAME_SEND && frame.message == WM_PREVIEW_RESULT)
@@ -124,7 +123,7 @@ void CDriverSession::OnOpened()
         return;
     m_bOpened = true;
     m_opened = Clock::now();
-    Say(QStringLiteral("opened after %1 ms").arg(ElapsedMs(m_start)));
+    Log::Info(QStringLiteral("opened after %1 ms").arg(ElapsedMs(m_start)));
     m_reportDue = m_opened + std::chrono::milliseconds(m_options.firstReportMs);
     if (m_options.garbage != GarbageKind::None) {
         m_bGarbageDone = false;
@@ -139,12 +138,12 @@ void CDriverSession::OnResult(const DriverFrame &frame)
     if (m_options.resultPolicy == ReplyPolicy::Refuse ||
         (m_options.resultPolicy == ReplyPolicy::RefuseOnce && m_nResults == 1))
         result = -1;
-    Say(QStringLiteral("result %1: %2, %3")
-            .arg(m_nResults)
-            .arg(frame.wParam == 1   ? QStringLiteral("print")
-                 : frame.wParam == 2 ? QStringLiteral("cancel")
-                                     : QStringLiteral("unknown"))
-            .arg(result < 0 ? QStringLiteral("refused") : QStringLiteral("accepted")));
+    Log::Info(QStringLiteral("result %1: %2, %3")
+                  .arg(m_nResults)
+                  .arg(frame.wParam == 1   ? QStringLiteral("print")
+                       : frame.wParam == 2 ? QStringLiteral("cancel")
+                                           : QStringLiteral("unknown"))
+                  .arg(result < 0 ? QStringLiteral("refused") : QStringLiteral("accepted")));
     if (result >= 0)
         m_decision = frame.wParam == 1 ? 1 : frame.wParam == 2 ? 2 : 0;
     if (m_options.resultDelayMs > 0)
@@ -158,8 +157,8 @@ void CDriverSession::OnEnded(const DriverFrame &frame)
     m_bEnded = true;
     const QStringList left = FilesLeft();
     m_bFilesGoneAtEnded = left.isEmpty();
-    Say(m_bFilesGoneAtEnded ? QStringLiteral("at WM_PREVIEW_ENDED: every job file is gone")
-                            : QStringLiteral("at WM_PREVIEW_ENDED: still on disk: ") + left.join(u' '));
+    Log::Info(m_bFilesGoneAtEnded ? QStringLiteral("at WM_PREVIEW_ENDED: every job file is gone")
+                                  : QStringLiteral("at WM_PREVIEW_ENDED: still on disk: ") + left.join(u' '));
     ++m_nEndedReplies;
     const bool refuse = m_options.endedPolicy == ReplyPolicy::Refuse ||
                         (m_options.endedPolicy == ReplyPolicy::RefuseOnce && m_nEndedReplies == 1);
@@ -192,7 +191,7 @@ void CDriverSession::RunTimers()
         m_probeSerial = Queue(FRAME_SEND, WM_PREVIEW_PAGES, 1, 0, false);
     }
     if (m_options.dieAfterMs >= 0 && now >= m_opened + std::chrono::milliseconds(m_options.dieAfterMs)) {
-        Say(QStringLiteral("driver dies now (preview pid %1 stays)").arg(m_pid));
+        Log::Info(QStringLiteral("driver dies now (preview pid %1 stays)").arg(m_pid));
         std::fflush(stdout);
         ::kill(::getpid(), SIGKILL);
     }
@@ -248,7 +247,7 @@ void CDriverSession::SendGarbageRound()
         if (pad)
             QueueRaw(QByteArray(pad, '\0'));
     }
-    Say(QStringLiteral("garbage round %1: %2 items queued").arg(m_garbageRound).arg(count));
+    Log::Info(QStringLiteral("garbage round %1: %2 items queued").arg(m_garbageRound).arg(count));
     // The probe goes once everything is written and the preview's answers to the garbage have stopped
     // coming, so it is the only send waiting for a reply, as a driver that waits for each reply sends.
     m_bProbePending = true;
@@ -259,7 +258,7 @@ quint64 CDriverSession::Queue(quint32 kind, quint32 message, quint64 wParam, qin
 {
     const DriverFrame frame = m_channel->Queue(kind, message, wParam, lParam);
     if (log)
-        Say(Describe("->", frame));
+        Log::Info(Describe("->", frame));
     return frame.serial;
 }
 
@@ -270,7 +269,7 @@ void CDriverSession::QueueRaw(const QByteArray &packet)
 
 void CDriverSession::Reply(const DriverFrame &request, qint64 result)
 {
-    Say(Describe("->", m_channel->Reply(request, result)));
+    Log::Info(Describe("->", m_channel->Reply(request, result)));
 }
 
 int CDriverSession::ElapsedMs(Clock::time_point since) const

@@ -94,14 +94,15 @@ QImage RenderLabelPage(const DriverOptions &options, int nPage)
     return page;
 }
 
-bool WriteLabelJob(const DriverOptions &options, const QString &dir, LabelJob &job, QString &error)
+bool WriteLabelJob(const DriverOptions &options, const QString &dir, LabelJob &job, QString *why)
 {
     job.dir = dir.endsWith(u'/') ? dir : dir + u'/';
     job.pageFiles.clear();
     for (int page = 1; page <= options.pages; ++page) {
         const QString path = JobPageFile(job.dir, options.baseName, page);
         if (!RenderLabelPage(options, page).save(path, "BMP")) {
-            error = QStringLiteral("cannot write ") + path;
+            if (why != nullptr)
+                *why = QStringLiteral("cannot write ") + path;
             return false;
         }
         job.pageFiles.append(path);
@@ -119,5 +120,5 @@ bool WriteLabelJob(const DriverOptions &options, const QString &dir, LabelJob &j
     keys.dpi = options.dpi;
     keys.orientation = options.orientation;
     job.jobFile = job.dir + options.baseName + QStringLiteral(".ini");
-    return WriteJobFile(job.jobFile, keys, &error, options.omitKey);
+    return WriteJobFile(job.jobFile, keys, why, options.omitKey);
 }

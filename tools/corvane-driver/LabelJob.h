@@ -18,7 +18,7 @@ struct LabelJob {
 QImage RenderLabelPage(const DriverOptions &options, int nPage);
 
 // Renders every page into dir and writes the job file beside them. False with a message on failure.
-bool WriteLabelJob(const DriverOptions &options, const QString &dir, LabelJob &job, QString &error);
+bool WriteLabelJob(const DriverOptions &options, const QString &dir, LabelJob &job, QString *why);
 
 // The tape length of page n in millimetres: 30, 45, 60, 75, 30, ...
 int LabelPageLengthMm(int nPage);

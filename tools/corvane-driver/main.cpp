@@ -1,8 +1,9 @@
 // corvane-driver: a printer driver's side of one preview job, for integrators and for the end-to-end
 // tests. See --help.
-#include "DriverLog.h"
 #include "DriverOptions.h"
 #include "DriverSession.h"
+
+#include "log/Log.h"
 
 #include <QGuiApplication>
 
@@ -22,7 +23,7 @@ int main(int argc, char **argv)
         // The command line is read before any platform starts: --help and a wrong command line need
         // none, and a platform started as root outside a session makes Qt warn about XDG_RUNTIME_DIR.
         QCoreApplication reader(argc, argv);
-        parsed = ParseDriverOptions(arguments, options, error, help);
+        parsed = ParseDriverOptions(arguments, options, &help, &error);
     }
     if (!parsed) {
         if (!help.isEmpty()) {
@@ -49,7 +50,9 @@ int main(int argc, char **argv)
     QGuiApplication application(qtArgc, qtArgs.data());
     std::signal(SIGPIPE, SIG_IGN);
 
-    SetDriverTimestamps(options.timestamps);
+    // The report: one line per event on stdout, read by tests and scripts as it comes; with
+    // timestamps on the monotonic clock, so that other programs of the same run share its time line.
+    Log::SetSink({STDOUT_FILENO, Log::Style::Program, QByteArray(), false, options.timestamps});
     CDriverSession session(options);
     return session.Run();
 }

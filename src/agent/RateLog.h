@@ -1,10 +1,8 @@
 #pragma once
+// The agent's log of events that anyone may cause in floods, at a bounded rate.
 
 #include <QString>
 #include <QTimer>
-
-// The agent's log: one line per event on stderr, "corvane-agent: " first, written at once.
-void AgentLog(const QString &line);
 
 // Events that anyone may cause in floods (connections refused, connections that never send a job):
 // the first is logged at once, the rest are counted and summed up in one line at most every window,
