@@ -174,8 +174,9 @@ double FirstPage(const CPrivateCups &cups, const QString &queue, const QString &
 // The Foomatic and the driverless queue and their preview queues; empty on success, else why not.
 QString AddForms(const CPrivateCups &cups, const CIppPrinter &printer)
 {
-    const QString broken = AddFormQueues(
-        cups, QStringLiteral("foomatic"), QStringLiteral(CORVANE_SOURCE_DIR "/tests/cups/data/foomatic-label.ppd"), {});
+    const QString broken =
+        AddFormQueues(cups, QStringLiteral("foomatic"),
+                      QStringLiteral(CORVANE_SOURCE_DIR "/tests/cups/data/foomatic-label.ppd"), {});
     if (!broken.isEmpty())
         return broken;
     return printer.Broken().isEmpty() ? AddFormQueues(cups, QStringLiteral("driverless"), {}, printer.Uri())
@@ -201,7 +202,8 @@ bool BenchForms(const CPrivateCups &cups, const QString &one, const QString &for
     const int pages[] = {1, 40};
     for (int d = 0; d < 2; ++d) {
         for (int q = 0; q < 3; ++q)
-            std::printf("cups_forms_lp_to_page1_%s_%dp_ms %.1f ms\n", names[q], pages[d], Median(times[q][d]));
+            std::printf("cups_forms_lp_to_page1_%s_%dp_ms %.1f ms\n", names[q], pages[d],
+                        Median(times[q][d]));
         for (int q = 1; q < 3; ++q)
             std::printf("cups_%s_over_raster_%dp %.2f x (target <= 1.3)\n", names[q], pages[d],
                         Median(times[q][d]) / Median(times[0][d]));

@@ -4,8 +4,8 @@
 // back to the same payload; a page file that is finished decodes as a BMP of the page's size.
 //
 // Input: a run of packets, each a two-byte little-endian length and that many bytes.
-#include "cups/AgentWire.h"
 #include "agent/BmpWriter.h"
+#include "cups/AgentWire.h"
 #include "view/BmpDecoder.h"
 
 #include <QByteArray>

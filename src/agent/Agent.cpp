@@ -60,8 +60,8 @@ int CAgent::Start()
     m_strPreview = FindPreview(m_options.previewProgram);
     if (m_strPreview.isEmpty() || !QFileInfo(m_strPreview).isExecutable()) {
         Log::Info(m_options.previewProgram.isEmpty()
-                     ? QStringLiteral("corvane-preview is neither beside the agent nor on PATH")
-                     : QStringLiteral("%1 is not a program").arg(m_options.previewProgram));
+                      ? QStringLiteral("corvane-preview is neither beside the agent nor on PATH")
+                      : QStringLiteral("%1 is not a program").arg(m_options.previewProgram));
         return 1;
     }
     m_filterUid = rendezvous::FilterUserUid();
@@ -99,10 +99,10 @@ int CAgent::Start()
     m_listenNotifier = new QSocketNotifier(m_listenFd, QSocketNotifier::Read, this);
     connect(m_listenNotifier, &QSocketNotifier::activated, this, &CAgent::OnListenerReadable);
     Log::Info(QStringLiteral("listening for print jobs of uid %1 (from root%2); previews by %3 on %4")
-                 .arg(QString::number(m_options.nameUid),
-                      m_filterUid == static_cast<uid_t>(-1) ? QString()
-                                                            : QStringLiteral(" and uid %1").arg(m_filterUid),
-                      m_strPreview, m_display->Name()));
+                  .arg(QString::number(m_options.nameUid),
+                       m_filterUid == static_cast<uid_t>(-1) ? QString()
+                                                             : QStringLiteral(" and uid %1").arg(m_filterUid),
+                       m_strPreview, m_display->Name()));
     // The folders of agents that were killed have nobody left to remove them.
     if (const int left = RemoveLeftJobFolders())
         Log::Info(QStringLiteral("removed %1 job folders left by agents that are gone").arg(left));
@@ -131,16 +131,16 @@ int CAgent::TakeName()
     }
     if (holder == static_cast<uid_t>(-1))
         Log::Info(QStringLiteral("the agent's name for uid %1 is held by a process that cannot be identified")
-                     .arg(m_options.nameUid));
+                      .arg(m_options.nameUid));
     else if (holder == m_options.nameUid)
         Log::Info(QStringLiteral("the agent's name for uid %1 is held by that user's own agent, which print "
-                                "filters hand that user's jobs to; only one agent can listen on it")
-                     .arg(m_options.nameUid));
+                                 "filters hand that user's jobs to; only one agent can listen on it")
+                      .arg(m_options.nameUid));
     else
         Log::Info(QStringLiteral("the agent's name for uid %1 is held by a process of uid %2; print filters "
-                                "refuse it, but no preview can be shown until it ends")
-                     .arg(m_options.nameUid)
-                     .arg(holder));
+                                 "refuse it, but no preview can be shown until it ends")
+                      .arg(m_options.nameUid)
+                      .arg(holder));
     return 1;
 }
 
@@ -222,7 +222,8 @@ void CAgent::Reap()
         if (WIFEXITED(status))
             Log::Info(QStringLiteral("preview pid %1 exited with code %2").arg(pid).arg(WEXITSTATUS(status)));
         else if (WIFSIGNALED(status))
-            Log::Info(QStringLiteral("preview pid %1 was killed by signal %2").arg(pid).arg(WTERMSIG(status)));
+            Log::Info(
+                QStringLiteral("preview pid %1 was killed by signal %2").arg(pid).arg(WTERMSIG(status)));
     }
 }
 

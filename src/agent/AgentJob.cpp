@@ -149,8 +149,8 @@ bool CAgentJob::OnJob(const QByteArray &payload, QString *why)
     m_firstMessage->stop();
     // One arg() for all: a '%' in the title must not be taken for a place of a later argument.
     Log::Info(QStringLiteral("%1 from uid %2: \"%3\", %4 copies")
-                 .arg(Tag(), QString::number(m_peerUid), QString::fromUtf8(m_job.title),
-                      QString::number(m_job.copies)));
+                  .arg(Tag(), QString::number(m_peerUid), QString::fromUtf8(m_job.title),
+                       QString::number(m_job.copies)));
     m_folder = MakeJobFolder(m_job.jobId, &reason);
     if (m_folder.path.isEmpty()) {
         Refuse(reason);
@@ -168,9 +168,9 @@ bool CAgentJob::OnPage(const QByteArray &payload, QString *why)
 {
     if (m_writer.IsOpen()) {
         *why = QStringLiteral("PAGE while page %1 has %2 of %3 rows")
-                  .arg(m_page.page)
-                  .arg(m_writer.RowsDone())
-                  .arg(m_page.height);
+                   .arg(m_page.page)
+                   .arg(m_writer.RowsDone())
+                   .arg(m_page.height);
         return false;
     }
     if (payload.size() != EncodePage(PageInfo()).size()) {
@@ -230,18 +230,18 @@ void CAgentJob::PageComplete()
     }
     ++m_nPagesDone;
     Log::Info(QStringLiteral(
-                 "%1: page %2 written (%3 x %4 dots, %5 bits, %6 x %7 dpi; rows of %8 x %9 at %10, %11)")
-                 .arg(Tag())
-                 .arg(m_page.page)
-                 .arg(m_page.pageWidth)
-                 .arg(m_page.pageHeight)
-                 .arg(m_page.bitsPerPixel)
-                 .arg(m_page.xDpi)
-                 .arg(m_page.yDpi)
-                 .arg(m_page.width)
-                 .arg(m_page.height)
-                 .arg(m_page.left)
-                 .arg(m_page.top));
+                  "%1: page %2 written (%3 x %4 dots, %5 bits, %6 x %7 dpi; rows of %8 x %9 at %10, %11)")
+                  .arg(Tag())
+                  .arg(m_page.page)
+                  .arg(m_page.pageWidth)
+                  .arg(m_page.pageHeight)
+                  .arg(m_page.bitsPerPixel)
+                  .arg(m_page.xDpi)
+                  .arg(m_page.yDpi)
+                  .arg(m_page.width)
+                  .arg(m_page.height)
+                  .arg(m_page.left)
+                  .arg(m_page.top));
     if (m_nPagesDone == 1) {
         if (!StartPreview(m_page, &reason))
             Refuse(reason);
@@ -294,7 +294,7 @@ void CAgentJob::SendDecision(Decision decision)
         return;
     const bool bSent = SendPacket(m_filterFd, DECISION, EncodeUint(decision)) == Io::Ok;
     Log::Info(QStringLiteral("%1: decision %2%3")
-                 .arg(Tag(), name, bSent ? QString() : QStringLiteral(" not delivered")));
+                  .arg(Tag(), name, bSent ? QString() : QStringLiteral(" not delivered")));
 }
 
 void CAgentJob::CloseFilter(const QString &why)

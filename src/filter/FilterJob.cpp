@@ -11,7 +11,6 @@
 
 #include <QFile>
 
-
 // The names the preview PPD gives the printer's filter and the option for jobs without a preview.
 using previewppd::kFilterKeyword;
 using previewppd::kOptionKeyword;

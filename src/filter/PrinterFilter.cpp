@@ -24,15 +24,15 @@ bool WriteAll(int fd, const char *data, size_t length)
 QString CopyTo(int outputFd, int inputFd, const QByteArray &head)
 {
     if (!WriteAll(outputFd, head.constData(), static_cast<size_t>(head.size())))
-        return QStringLiteral("the data cannot be written on: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        return QStringLiteral("the data cannot be written on: %1")
+            .arg(QString::fromLocal8Bit(strerror(errno)));
     char buffer[64 * 1024];
     for (;;) {
         ssize_t n = ::read(inputFd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return QStringLiteral("the job cannot be read: %1")
-                .arg(QString::fromLocal8Bit(strerror(errno)));
+            return QStringLiteral("the job cannot be read: %1").arg(QString::fromLocal8Bit(strerror(errno)));
         if (n == 0)
             return {};
         if (!WriteAll(outputFd, buffer, static_cast<size_t>(n)))
@@ -92,8 +92,8 @@ QString HandOn(const QByteArray &program, char **argv, int inputFd, int outputFd
 
 } // namespace
 
-bool RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, int outputFd, const QByteArray &head,
-                      QString *why)
+bool RunPrinterFilter(const QByteArray &program, char **argv, int inputFd, int outputFd,
+                      const QByteArray &head, QString *why)
 {
     const QString error = HandOn(program, argv, inputFd, outputFd, head);
     if (!error.isEmpty() && why != nullptr)

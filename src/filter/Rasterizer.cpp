@@ -77,7 +77,8 @@ int CRasterizer::Start(char **argv, int documentFd, const FilterEnvironment &env
 {
     m_program = environment.serverBin + "/filter/gstoraster";
     QByteArray folder = environment.tempDir + "/corvane-rip-XXXXXX";
-    if (folder.size() >= static_cast<qsizetype>(sizeof g_folder) - 16 || ::mkdtemp(folder.data()) == nullptr) {
+    if (folder.size() >= static_cast<qsizetype>(sizeof g_folder) - 16 ||
+        ::mkdtemp(folder.data()) == nullptr) {
         *why = QStringLiteral("cannot make a folder for the rasterizer: %1").arg(Errno());
         return -1;
     }
@@ -99,7 +100,7 @@ int CRasterizer::Start(char **argv, int documentFd, const FilterEnvironment &env
     // The document by name (the spool through /dev/fd) rather than as stdin: gstoraster would copy
     // stdin into a temporary file of its own, which a cancel would leave behind.
     char *childArgv[8] = {const_cast<char *>("gstoraster"), argv[1], argv[2], argv[3], argv[4], argv[5],
-                          const_cast<char *>("/dev/fd/0"), nullptr};
+                          const_cast<char *>("/dev/fd/0"),  nullptr};
     static char kRasterType[] = "FINAL_CONTENT_TYPE=application/vnd.cups-raster";
     std::vector<char *> childEnvironment;
     for (char **entry = environ; *entry != nullptr; ++entry) {
@@ -186,7 +187,8 @@ void CRasterizer::Stop()
 // ended.
 QString CRasterizer::Reason(int status)
 {
-    if ((WIFEXITED(status) && WEXITSTATUS(status) == 0) || (WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE))
+    if ((WIFEXITED(status) && WEXITSTATUS(status) == 0) ||
+        (WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE))
         return {};
     QByteArray text;
     if (m_log >= 0 && ::lseek(m_log, 0, SEEK_SET) == 0) {
@@ -211,6 +213,7 @@ QString CRasterizer::Reason(int status)
                                       : QStringLiteral("signal %1").arg(WTERMSIG(status));
     if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && last.isEmpty())
         ended = QStringLiteral("%1 cannot be run").arg(QFile::decodeName(m_program));
-    return last.isEmpty() ? QStringLiteral("gstoraster ended with %1").arg(ended)
-                          : QStringLiteral("gstoraster: %1 (%2)").arg(QString::fromUtf8(last.left(300)), ended);
+    return last.isEmpty()
+               ? QStringLiteral("gstoraster ended with %1").arg(ended)
+               : QStringLiteral("gstoraster: %1 (%2)").arg(QString::fromUtf8(last.left(300)), ended);
 }

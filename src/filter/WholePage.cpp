@@ -42,17 +42,16 @@ void PlaceOnWholePage(const cups_page_header2_t &header, const QList<PaperSize> 
     placed.lengthUm = static_cast<quint32>(std::lround(placement.pageLengthPt * 25400.0 / 72.0));
     QString why;
     if (!agentwire::CheckPage(placed, &why)) {
-        Log::Debug(tag + QStringLiteral("the raster is shown as the page, the whole page is not: ") +
-                       why);
+        Log::Debug(tag + QStringLiteral("the raster is shown as the page, the whole page is not: ") + why);
         return;
     }
     page = placed;
     Log::Debug(tag + QStringLiteral("rows of %1 x %2 dots at %3, %4 on the whole page of %5 x %6 (%7)")
-                             .arg(page.width)
-                             .arg(page.height)
-                             .arg(page.left)
-                             .arg(page.top)
-                             .arg(page.pageWidth)
-                             .arg(page.pageHeight)
-                             .arg(PlacementSource(placement.from)));
+                         .arg(page.width)
+                         .arg(page.height)
+                         .arg(page.left)
+                         .arg(page.top)
+                         .arg(page.pageWidth)
+                         .arg(page.pageHeight)
+                         .arg(PlacementSource(placement.from)));
 }

@@ -215,7 +215,8 @@ TEST_F(AgentProcessTest, FloodsOfConnectionsCostLittleAndTheNextJobIsShown)
     for (int fd : idle)
         ::close(fd);
     EXPECT_TRUE(WaitFor([&] { return descriptors() <= open; }))
-        << "the agent keeps closed connections: " << descriptors() << " descriptors, " << open << " at the start";
+        << "the agent keeps closed connections: " << descriptors() << " descriptors, " << open
+        << " at the start";
     EXPECT_LE(Log().count(QStringLiteral("closed without a job")), 1) << "one line, then a count";
     if (bRoot) {
         const QRegularExpression refusal(QStringLiteral("^corvane-agent: refused a connection"),

@@ -189,8 +189,9 @@ TEST_P(DriverLinkTest, EveryReplyReachesADriverThatReadsLate)
         while (replies.size() < kSends) {
             unsigned char bytes[kDriverFrameSize];
             EncodeDriverFrame(MakeFrame(FRAME_SEND, 0x9000, nNext), bytes);
-            if (nNext <= kSends && ::send(m_peer.DriverFd(), bytes, sizeof bytes, MSG_DONTWAIT | MSG_NOSIGNAL) ==
-                                       static_cast<ssize_t>(sizeof bytes)) {
+            if (nNext <= kSends &&
+                ::send(m_peer.DriverFd(), bytes, sizeof bytes, MSG_DONTWAIT | MSG_NOSIGNAL) ==
+                    static_cast<ssize_t>(sizeof bytes)) {
                 ++nNext;
                 continue;
             }

@@ -1,7 +1,7 @@
+#include "res/StringTable.h"
 #include "app/PageFiles.h"
 #include "res/Format.h"
 #include "res/Resource.h"
-#include "res/StringTable.h"
 
 #include <gtest/gtest.h>
 

@@ -143,9 +143,10 @@ INSTANTIATE_TEST_SUITE_P(
                       DecisionCase{"Refused", CFakeAgent::Answer::Refuse, true,
                                    "Printed without preview: the preview agent refused the job"},
                       // Not shown after all: no decision of the user's, so the policy decides.
-                      DecisionCase{"GivenUpAfterAccepting", CFakeAgent::Answer::GiveUp, true,
-                                   "Printed without preview: the preview agent gave the job up: no room "
-                                   "for the pages; the default of the queue is CorvaneWithoutSession=Print."}),
+                      DecisionCase{
+                          "GivenUpAfterAccepting", CFakeAgent::Answer::GiveUp, true,
+                          "Printed without preview: the preview agent gave the job up: no room "
+                          "for the pages; the default of the queue is CorvaneWithoutSession=Print."}),
     [](const ::testing::TestParamInfo<DecisionCase> &param) { return std::string(param.param.name); });
 
 // `cancel` while the preview is open: the queue and the job say whose preview it is; the filter closes the

@@ -54,8 +54,9 @@ protected:
         const CPrivateCups &cups = CPrivateCups::Instance();
         if (!cups.Missing().isEmpty() || !cups.Broken().isEmpty())
             return;
-        s_broken[QStringLiteral("foomatic")] = AddFormQueues(cups,
-            QStringLiteral("foomatic"), QStringLiteral(CORVANE_SOURCE_DIR "/tests/cups/data/foomatic-label.ppd"), {});
+        s_broken[QStringLiteral("foomatic")] =
+            AddFormQueues(cups, QStringLiteral("foomatic"),
+                          QStringLiteral(CORVANE_SOURCE_DIR "/tests/cups/data/foomatic-label.ppd"), {});
         const struct {
             QString queue;
             quint16 port;
@@ -64,9 +65,10 @@ protected:
                           {QStringLiteral("driverlesspdf"), 18632, "application/pdf"}};
         for (const auto &d : driverless) {
             auto &printer = s_printers[d.queue];
-            printer = std::make_unique<CIppPrinter>(cups.Dir() + QStringLiteral("/ipp-") + d.queue, d.port, d.format);
-            s_broken[d.queue] =
-                printer->Broken().isEmpty() ? AddFormQueues(cups, d.queue, {}, printer->Uri()) : printer->Broken();
+            printer = std::make_unique<CIppPrinter>(cups.Dir() + QStringLiteral("/ipp-") + d.queue, d.port,
+                                                    d.format);
+            s_broken[d.queue] = printer->Broken().isEmpty() ? AddFormQueues(cups, d.queue, {}, printer->Uri())
+                                                            : printer->Broken();
         }
     }
 
@@ -97,7 +99,8 @@ protected:
     QByteArray Output() const
     {
         const auto printer = s_printers.find(m_queue);
-        return printer != s_printers.end() ? printer->second->Received() : CPrivateCups::Instance().Output(m_queue);
+        return printer != s_printers.end() ? printer->second->Received()
+                                           : CPrivateCups::Instance().Output(m_queue);
     }
 
     void ClearOutput() const
@@ -189,11 +192,12 @@ TEST_P(CupsFormsTest, CancelledWhileOpenOrRejected)
         QString document = cups.LabelPdf(40);
         if (QByteArray(c.longFormat) == "image/pwg-raster") {
             const QString pwg = cups.Dir() + QStringLiteral("/label40.pwg");
-            ASSERT_EQ(QProcess::execute(QStringLiteral("gs"),
-                                        {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
-                                         QStringLiteral("-sDEVICE=pwgraster"), QStringLiteral("-r300"),
-                                         QStringLiteral("-sOutputFile=") + pwg, document}),
-                      0);
+            ASSERT_EQ(
+                QProcess::execute(QStringLiteral("gs"),
+                                  {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"),
+                                   QStringLiteral("-dBATCH"), QStringLiteral("-sDEVICE=pwgraster"),
+                                   QStringLiteral("-r300"), QStringLiteral("-sOutputFile=") + pwg, document}),
+                0);
             document = pwg;
         }
         m_job = cups.Submit(m_preview, document,
@@ -220,7 +224,8 @@ TEST_P(CupsFormsTest, CancelledWhileOpenOrRejected)
     EXPECT_EQ(Print(m_preview, bad, {QStringLiteral("document-format=") + QLatin1String(c.badFormat)}, &out),
               QStringLiteral("completed"));
     EXPECT_TRUE(out.isEmpty()) << out.size() << " bytes printed of a bad document";
-    EXPECT_TRUE(cups.JobStatus(m_job).startsWith(QLatin1String(c.badStatus))) << cups.JobStatus(m_job).toStdString();
+    EXPECT_TRUE(cups.JobStatus(m_job).startsWith(QLatin1String(c.badStatus)))
+        << cups.JobStatus(m_job).toStdString();
     EXPECT_EQ(agent.Snapshot().endCount, -1) << "a bad document was completed for the preview";
     ExpectReady();
 }
@@ -230,12 +235,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FormCase{"Foomatic", "foomatic", "application/pdf", "application/vnd.cups-pdf",
                  QByteArrayLiteral("%PDF-1.7\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\nno PDF\n"),
-                 "The document of the job cannot be rasterized for the preview, nothing was printed: gstoraster: "},
-        FormCase{"DriverlessPdf", "driverlesspdf", "application/pdf", "application/vnd.cups-pdf",
-                 QByteArrayLiteral("%PDF-1.7\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\nno PDF\n"),
-                 "The document of the job cannot be rasterized for the preview, nothing was printed: gstoraster: ",
-                 true},
-        FormCase{"Driverless", "driverless", "image/pwg-raster", "image/pwg-raster", QByteArray("RaS2\0\0\0\0PwgRaster", 17),
+                 "The document of the job cannot be rasterized for the preview, nothing was printed: "
+                 "gstoraster: "},
+        FormCase{
+            "DriverlessPdf", "driverlesspdf", "application/pdf", "application/vnd.cups-pdf",
+            QByteArrayLiteral("%PDF-1.7\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\nno PDF\n"),
+            "The document of the job cannot be rasterized for the preview, nothing was printed: gstoraster: ",
+            true},
+        FormCase{"Driverless", "driverless", "image/pwg-raster", "image/pwg-raster",
+                 QByteArray("RaS2\0\0\0\0PwgRaster", 17),
                  "The raster of the job is damaged, nothing was printed: "}),
     [](const ::testing::TestParamInfo<FormCase> &param) { return std::string(param.param.name); });
 

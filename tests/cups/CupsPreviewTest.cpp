@@ -17,10 +17,10 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <utility>
 #include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 

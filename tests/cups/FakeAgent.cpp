@@ -79,8 +79,7 @@ void CFakeAgent::Serve()
         if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0)
             m_seen.filterPid = credentials.pid;
     }
-    const rendezvous::Verdict verdict =
-        rendezvous::JudgeFilter(rendezvous::PeerUid(fd), m_filterUid);
+    const rendezvous::Verdict verdict = rendezvous::JudgeFilter(rendezvous::PeerUid(fd), m_filterUid);
     if (!verdict.allowed)
         Note(verdict.reason);
     bool stalled = false;

@@ -30,21 +30,23 @@ TEST_P(InputKindTest, Identify)
     ASSERT_TRUE(inputkind::ReadHead(fds[0], &head));
     EXPECT_EQ(head, bytes.left(inputkind::kHeadBytes));
     char rest[16];
-    EXPECT_EQ(::read(fds[0], rest, sizeof rest), std::max<qsizetype>(0, bytes.size() - inputkind::kHeadBytes));
+    EXPECT_EQ(::read(fds[0], rest, sizeof rest),
+              std::max<qsizetype>(0, bytes.size() - inputkind::kHeadBytes));
     ::close(fds[0]);
     EXPECT_EQ(inputkind::Identify(head), GetParam().kind);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Heads, InputKindTest,
-    ::testing::Values(HeadCase{"RaS2PwgRaster", Kind::Raster}, HeadCase{"2SaR....", Kind::Raster},
-                      HeadCase{"RaSt", Kind::Raster}, HeadCase{"tSaR", Kind::Raster},
-                      HeadCase{"RaS3", Kind::Raster}, HeadCase{"3SaR", Kind::Raster},
-                      HeadCase{"RaS4", Kind::Unknown}, HeadCase{"%PDF-1.7\n", Kind::Pdf},
-                      HeadCase{"%PD", Kind::Unknown}, HeadCase{"%!PS-Adobe-3.0", Kind::PostScript},
-                      HeadCase{"%!", Kind::PostScript}, HeadCase{"\x04%!PS", Kind::PostScript},
-                      HeadCase{" %PDF", Kind::Unknown}, HeadCase{"", Kind::Unknown},
-                      HeadCase{QByteArray("\0\0\0\0", 4), Kind::Unknown}));
+INSTANTIATE_TEST_SUITE_P(Heads, InputKindTest,
+                         ::testing::Values(HeadCase{"RaS2PwgRaster", Kind::Raster},
+                                           HeadCase{"2SaR....", Kind::Raster}, HeadCase{"RaSt", Kind::Raster},
+                                           HeadCase{"tSaR", Kind::Raster}, HeadCase{"RaS3", Kind::Raster},
+                                           HeadCase{"3SaR", Kind::Raster}, HeadCase{"RaS4", Kind::Unknown},
+                                           HeadCase{"%PDF-1.7\n", Kind::Pdf}, HeadCase{"%PD", Kind::Unknown},
+                                           HeadCase{"%!PS-Adobe-3.0", Kind::PostScript},
+                                           HeadCase{"%!", Kind::PostScript},
+                                           HeadCase{"\x04%!PS", Kind::PostScript},
+                                           HeadCase{" %PDF", Kind::Unknown}, HeadCase{"", Kind::Unknown},
+                                           HeadCase{QByteArray("\0\0\0\0", 4), Kind::Unknown}));
 
 TEST(InputKindTakes, SourceTypesOfEachKind)
 {

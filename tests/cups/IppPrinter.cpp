@@ -32,8 +32,7 @@ bool Accepts(quint16 port)
 }
 
 // Waits up to 10 s for ready(); false when process ended first or the time ran out.
-template <typename Ready>
-bool WaitUntil(const QProcess &process, Ready ready)
+template <typename Ready> bool WaitUntil(const QProcess &process, Ready ready)
 {
     QDeadlineTimer deadline(10000);
     while (!ready()) {
@@ -77,12 +76,13 @@ DnsSd &StartDnsSd(const QString &dir)
     const QString bus = dir + QStringLiteral("/system_bus_socket");
     g_dnsSd->address = QStringLiteral("unix:path=") + bus;
     if (!WriteFile(dir + QStringLiteral("/bus.conf"),
-                   QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                                  " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                                  "<busconfig><type>system</type><listen>%1</listen><auth>EXTERNAL</auth>\n"
-                                  "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
-                                  "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy>"
-                                  "</busconfig>\n")
+                   QStringLiteral(
+                       "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                       " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                       "<busconfig><type>system</type><listen>%1</listen><auth>EXTERNAL</auth>\n"
+                       "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
+                       "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy>"
+                       "</busconfig>\n")
                        .arg(g_dnsSd->address)
                        .toUtf8()) ||
         !WriteFile(dir + QStringLiteral("/avahi.conf"),
@@ -97,16 +97,19 @@ DnsSd &StartDnsSd(const QString &dir)
         process->setProcessEnvironment(env);
         process->setProcessChannelMode(QProcess::MergedChannels);
     }
-    g_dnsSd->bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + dir + QStringLiteral("/bus.conf"),
-                                                       QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
-    if (!g_dnsSd->bus.waitForStarted(10000) || !WaitUntil(g_dnsSd->bus, [&] { return QFileInfo::exists(bus); })) {
-        g_dnsSd->broken =
-            QStringLiteral("the private system bus did not start: ") + QString::fromUtf8(g_dnsSd->bus.readAll());
+    g_dnsSd->bus.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--config-file=") + dir + QStringLiteral("/bus.conf"),
+                        QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
+    if (!g_dnsSd->bus.waitForStarted(10000) ||
+        !WaitUntil(g_dnsSd->bus, [&] { return QFileInfo::exists(bus); })) {
+        g_dnsSd->broken = QStringLiteral("the private system bus did not start: ") +
+                          QString::fromUtf8(g_dnsSd->bus.readAll());
         return *g_dnsSd;
     }
     g_dnsSd->avahi.start(QStringLiteral("avahi-daemon"),
-                         {QStringLiteral("--no-drop-root"), QStringLiteral("--no-chroot"), QStringLiteral("--no-rlimits"),
-                          QStringLiteral("-f"), dir + QStringLiteral("/avahi.conf")});
+                         {QStringLiteral("--no-drop-root"), QStringLiteral("--no-chroot"),
+                          QStringLiteral("--no-rlimits"), QStringLiteral("-f"),
+                          dir + QStringLiteral("/avahi.conf")});
     if (!g_dnsSd->avahi.waitForStarted(10000))
         g_dnsSd->broken = QStringLiteral("avahi-daemon did not start (package avahi-daemon)");
     return *g_dnsSd;
@@ -124,7 +127,8 @@ void StopDnsSd()
 
 } // namespace
 
-CIppPrinter::CIppPrinter(const QString &dir, quint16 port, const QByteArray &format) : m_dir(dir), m_port(port)
+CIppPrinter::CIppPrinter(const QString &dir, quint16 port, const QByteArray &format)
+    : m_dir(dir), m_port(port)
 {
     QDir().mkpath(m_dir + QStringLiteral("/documents"));
     const DnsSd &dnsSd = StartDnsSd(QFileInfo(m_dir).path());
@@ -154,9 +158,10 @@ CIppPrinter::CIppPrinter(const QString &dir, quint16 port, const QByteArray &for
     m_printer.setProcessChannelMode(QProcess::MergedChannels);
     if (!StartProgram(m_printer, QStringLiteral("ippeveprinter"),
                       {QStringLiteral("-a"), m_dir + QStringLiteral("/printer.conf"), QStringLiteral("-r"),
-                       QStringLiteral("off"), QStringLiteral("-k"), QStringLiteral("-c"), QStringLiteral("/bin/true"),
-                       QStringLiteral("-d"), m_dir + QStringLiteral("/documents"), QStringLiteral("-p"),
-                       QString::number(m_port), QStringLiteral("Corvane Label %1").arg(m_port)}) ||
+                       QStringLiteral("off"), QStringLiteral("-k"), QStringLiteral("-c"),
+                       QStringLiteral("/bin/true"), QStringLiteral("-d"),
+                       m_dir + QStringLiteral("/documents"), QStringLiteral("-p"), QString::number(m_port),
+                       QStringLiteral("Corvane Label %1").arg(m_port)}) ||
         !WaitUntil(m_printer, [&] { return Accepts(m_port); }))
         m_broken = QStringLiteral("ippeveprinter did not start (package cups-ipp-utils): ") +
                    QString::fromUtf8(m_printer.readAll());

@@ -332,7 +332,8 @@ const LayoutCase kCases[] = {
      -1,
      {700, 300},
      {{0, {1050, 480}}},
-     {{-1, 0.7505, true, true, 308.6, 376.6, 9.0, 292.4}, {0, 1.1685, false, true, 464.2, 570.0, 12.8, 453.6}}},
+     {{-1, 0.7505, true, true, 308.6, 376.6, 9.0, 292.4},
+      {0, 1.1685, false, true, 464.2, 570.0, 12.8, 453.6}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, LayoutTable,

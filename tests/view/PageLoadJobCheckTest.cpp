@@ -76,7 +76,7 @@ TEST(JobCheckPage, APageThatDoesNotLoadIsReportedWithExitZeroAndNoPng)
     QTemporaryDir dir;
     const QString png = dir.filePath(QStringLiteral("none.png"));
     const CJobCheckRun run = JobCheck({QStringLiteral("--page"), dir.filePath(QStringLiteral("missing.bmp")),
-                                   QStringLiteral("--png"), png});
+                                       QStringLiteral("--png"), png});
     EXPECT_EQ(run.nExit, 0);
     EXPECT_EQ(
         run.out,
