@@ -1,3 +1,4 @@
+// CCupsClient: connecting to the scheduler, sending IPP requests and reporting failures.
 #include "CupsClient.h"
 
 #include <QFile>

@@ -1,4 +1,5 @@
 #pragma once
+// The scheduler as corvane-queue speaks to it: IPP requests on one connection.
 
 #include <QByteArray>
 #include <QString>

@@ -1,3 +1,4 @@
+// CQueueCommands: adding, removing and listing preview queues, the wrapped queue's settings taken over.
 #include "QueueCommands.h"
 
 #include "CupsClient.h"

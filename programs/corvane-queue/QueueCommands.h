@@ -1,4 +1,5 @@
 #pragma once
+// The commands of corvane-queue.
 
 #include <QByteArray>
 #include <QString>

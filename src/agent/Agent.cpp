@@ -1,3 +1,4 @@
+// CAgent: the listener on the rendezvous name, accepting jobs and the agent's end.
 #include "Agent.h"
 
 #include "AgentJob.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The session agent: takes jobs from the print filter and shows each in a preview.
 
 #include "RateLog.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// One job from a filter: its connection, its folder with the pages and its preview.
 
 #include "JobFolder.h"
 #include "agent/BmpWriter.h"

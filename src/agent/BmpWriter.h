@@ -1,4 +1,5 @@
 #pragma once
+// A page written as a BMP file row by row while its rows arrive.
 
 #include <QByteArray>
 #include <QRect>

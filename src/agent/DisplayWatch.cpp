@@ -1,3 +1,4 @@
+// CDisplayWatch: connecting to the X or Wayland display and noticing its end.
 #include "DisplayWatch.h"
 
 #include <QFile>

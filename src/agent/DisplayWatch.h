@@ -1,4 +1,5 @@
 #pragma once
+// The display the previews are shown on, watched so that the agent ends when it goes.
 
 #include <QObject>
 #include <QString>

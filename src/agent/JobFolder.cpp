@@ -1,3 +1,4 @@
+// Making, locking and removing a job's private folder, and clearing folders left behind.
 #include "JobFolder.h"
 
 #include <QDir>

@@ -1,4 +1,5 @@
 #pragma once
+// A job's private folder for its page files and job file, locked while the job lasts.
 
 #include <QString>
 

@@ -1,4 +1,5 @@
 #pragma once
+// The preview's command line: the job file's path and the driver's handle.
 
 #include <QString>
 #include <QStringList>

@@ -1,3 +1,4 @@
+// CCorvaneApp: the start of the preview, its event loop, the toolkit's messages and the exit.
 #include "app/CorvaneApp.h"
 
 #include "app/CommandLine.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The application object: the job settings, the start, the event loop and the exit.
 
 #include "app/DriverLink.h"
 #include "app/JobSettings.h"

@@ -1,3 +1,4 @@
+// CDriverLink: taking the link's socket from the handle, opening and closing it, its notifiers.
 #include "app/DriverLinkImpl.h"
 
 #include "app/SignalRelay.h"

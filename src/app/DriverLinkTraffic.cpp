@@ -1,3 +1,4 @@
+// CDriverLink: the frames on the link, written and read, and the messages dispatched and answered.
 #include "app/DriverLinkImpl.h"
 
 #include <QMetaObject>

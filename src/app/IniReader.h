@@ -1,4 +1,5 @@
 #pragma once
+// An INI file read the way the platform's profile functions read it.
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,5 @@
 #pragma once
+// The job settings: the job description, the driver's handle and the page count.
 
 #include <QString>
 #include <QtGlobal>

@@ -1,3 +1,4 @@
+// The preview's message boxes shown, written to standard error or handed to the test seam.
 #include "app/MessageBox.h"
 
 #include "res/Resource.h"

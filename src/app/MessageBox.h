@@ -1,4 +1,5 @@
 #pragma once
+// The preview's message boxes: flags, answers, the call that shows one and its test seam.
 
 #include <QString>
 

@@ -1,3 +1,4 @@
+// CSignalRelay: the signal handlers and the self-pipe that wakes the event loop.
 #include "app/SignalRelay.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,5 @@
 #pragma once
+// SIGTERM, SIGINT and SIGHUP relayed to the event loop through a self-pipe.
 
 #include <functional>
 

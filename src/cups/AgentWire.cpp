@@ -1,3 +1,4 @@
+// Encoding, decoding, sending and receiving the packets between the filter and the session agent.
 #include "cups/AgentWire.h"
 
 #include <cerrno>

@@ -1,4 +1,5 @@
 #pragma once
+// The messages between the CUPS filter and the user's session agent.
 
 #include "link/BmpLimits.h"
 

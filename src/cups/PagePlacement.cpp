@@ -1,3 +1,4 @@
+// Placing a raster page's rows on the whole page, from the raster, its header or the PPD.
 #include "cups/PagePlacement.h"
 
 #include <cmath>

@@ -1,4 +1,5 @@
 #pragma once
+// Where a raster page's rows lie on the whole page.
 
 #include <QByteArray>
 #include <QList>

@@ -1,3 +1,4 @@
+// Splitting a PPD file's text into its statements and writing a quoted statement.
 #include "cups/PpdText.h"
 
 namespace ppdtext {

@@ -1,4 +1,5 @@
 #pragma once
+// A PPD file's statements as they stand in its text.
 
 #include <QByteArray>
 #include <QList>

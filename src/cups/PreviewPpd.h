@@ -1,4 +1,5 @@
 #pragma once
+// A preview PPD: a printer's PPD with corvane-cups in front of the printer's own filter.
 
 #include <QByteArray>
 #include <QList>

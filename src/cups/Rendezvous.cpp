@@ -1,3 +1,4 @@
+// The agent's socket name, listening and connecting on it, and the checks of the peer's uid.
 #include "cups/Rendezvous.h"
 
 #include <cerrno>

@@ -1,4 +1,5 @@
 #pragma once
+// Where a job's filter finds the printing user's agent, and who may talk to whom.
 
 #include <QByteArray>
 #include <QString>

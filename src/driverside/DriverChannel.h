@@ -1,4 +1,5 @@
 #pragma once
+// The driver's end of the link to one preview: frames queued, written and read.
 
 #include "link/DriverFrame.h"
 #include "link/LinkMessages.h"

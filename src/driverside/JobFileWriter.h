@@ -1,4 +1,5 @@
 #pragma once
+// The job file a driver writes beside the pages.
 
 #include <QByteArray>
 #include <QString>

@@ -1,3 +1,4 @@
+// Finding the preview program and starting it with its end of the link.
 #include "driverside/PreviewStart.h"
 
 #include <QCoreApplication>

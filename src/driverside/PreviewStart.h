@@ -1,4 +1,5 @@
 #pragma once
+// How a driver starts the preview: the socket pair, the command line and the process.
 
 #include <QString>
 #include <QStringList>

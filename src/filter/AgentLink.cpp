@@ -1,3 +1,4 @@
+// CAgentLink: offering the job to the agent, streaming its pages and reading the decision.
 #include "AgentLink.h"
 
 #include "cups/Rendezvous.h"

@@ -1,4 +1,5 @@
 #pragma once
+// corvane-cups's end of the connection to the printing user's session agent.
 
 #include "cups/AgentWire.h"
 

@@ -1,3 +1,4 @@
+// CFilterJob: the scheduler's arguments, the queue's PPD and the choice of the printer's filter.
 #include "FilterJob.h"
 
 #include "cups/PreviewPpd.h"

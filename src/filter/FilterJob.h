@@ -1,4 +1,5 @@
 #pragma once
+// What the scheduler tells corvane-cups about its job, and the printer's filter to run.
 
 #include "FilterEnvironment.h"
 #include "InputKind.h"

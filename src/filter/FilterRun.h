@@ -1,4 +1,5 @@
 #pragma once
+// One run of corvane-cups, from the scheduler's command line to the exit status.
 
 #include "AgentLink.h"
 #include "FilterEnvironment.h"

@@ -1,3 +1,4 @@
+// Telling the job's input by its first bytes: raster, PDF or PostScript.
 #include "InputKind.h"
 
 #include <cerrno>

@@ -1,4 +1,5 @@
 #pragma once
+// What the scheduler hands corvane-cups, told by its first bytes.
 
 #include <QByteArray>
 #include <QString>

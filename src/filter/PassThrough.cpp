@@ -1,3 +1,4 @@
+// CPassThrough: the document spooled as it came, rasterized for the preview, then handed on.
 #include "PassThrough.h"
 
 #include "RasterSpool.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The road of a printer whose own filter takes the document rather than raster.
 
 #include "Rasterizer.h"
 

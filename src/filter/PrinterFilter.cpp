@@ -1,3 +1,4 @@
+// Running the printer's own filter with the spooled head and the rest of the input.
 #include "PrinterFilter.h"
 
 #include <cerrno>

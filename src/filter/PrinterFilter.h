@@ -1,4 +1,5 @@
 #pragma once
+// Handing the job on to the printer's own filter.
 
 #include <QByteArray>
 #include <QString>

@@ -1,3 +1,4 @@
+// CRasterSpool: the raster read with CUPS's API, every byte copied to the spool file.
 #include "RasterSpool.h"
 
 #include "WholePage.h"

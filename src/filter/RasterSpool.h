@@ -1,4 +1,5 @@
 #pragma once
+// The job's raster read page by page while an exact copy of it is spooled.
 
 #include "cups/AgentWire.h"
 #include "cups/PagePlacement.h"

@@ -1,3 +1,4 @@
+// CRasterizer: starting CUPS's rasterizer, its temporary folder, and stopping it.
 #include "Rasterizer.h"
 
 #include <QFile>

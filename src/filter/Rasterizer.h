@@ -1,4 +1,5 @@
 #pragma once
+// CUPS's own rasterizer as a child process that turns a document into CUPS raster.
 
 #include "FilterEnvironment.h"
 

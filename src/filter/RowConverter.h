@@ -1,4 +1,5 @@
 #pragma once
+// One row of a CUPS or PWG raster page turned into the row format the agent shows.
 
 #include <QString>
 #include <QtGlobal>

@@ -1,3 +1,4 @@
+// Placing a page's rows on the whole page and setting its size in micrometres.
 #include "WholePage.h"
 
 #include "log/Log.h"

@@ -1,4 +1,5 @@
 #pragma once
+// A page's rows placed on the whole page.
 
 #include "cups/AgentWire.h"
 #include "cups/PagePlacement.h"

@@ -1,3 +1,4 @@
+// CAboutDlg: the about box built from its dialog template and font.
 #include "frame/AboutDlg.h"
 
 #include "app/CorvaneApp.h"

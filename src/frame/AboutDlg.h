@@ -1,4 +1,5 @@
 #pragma once
+// The about box, laid out from its dialog template.
 
 #include <QDialog>
 

@@ -1,3 +1,4 @@
+// Loading the application icon and the toolbar strip from the program's resources.
 #include "frame/Artwork.h"
 
 // A static library's resources are initialised by name, from the global namespace, once.

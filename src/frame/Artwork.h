@@ -1,4 +1,5 @@
 #pragma once
+// The program's own artwork: the application icon and the toolbar strip.
 
 #include <QIcon>
 #include <QPixmap>

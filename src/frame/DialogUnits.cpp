@@ -1,3 +1,4 @@
+// Dialog units to pixels: the base units of a font and rectangles mapped with rounding.
 #include "frame/DialogUnits.h"
 
 namespace {

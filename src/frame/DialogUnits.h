@@ -1,4 +1,5 @@
 #pragma once
+// Dialog units: a dialog's layout in fractions of its font's character size, and their pixels.
 
 #include <QRect>
 

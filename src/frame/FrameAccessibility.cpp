@@ -1,3 +1,4 @@
+// CFrameAccessibility: accessible names and the announcements of page and zoom.
 #include "frame/FrameAccessibility.h"
 
 #include "app/CorvaneApp.h"

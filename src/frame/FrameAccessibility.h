@@ -1,4 +1,5 @@
 #pragma once
+// What the preview window tells assistive technology beyond its widgets: names and announcements.
 
 #include <QObject>
 #include <QString>

@@ -1,3 +1,4 @@
+// CFrameKeys: the window's shortcuts, the Escape key and the shortcut texts in the tooltips.
 #include "frame/FrameKeys.h"
 
 #include "app/CorvaneApp.h"

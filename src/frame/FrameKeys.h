@@ -1,4 +1,5 @@
 #pragma once
+// The preview window's keyboard shortcuts, Escape and the shortcut texts of the tooltips.
 
 #include <QObject>
 #include <QString>

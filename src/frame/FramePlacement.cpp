@@ -1,3 +1,4 @@
+// The default rectangle of a new preview window within the screen's available area.
 #include "frame/FramePlacement.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 #pragma once
+// Where and how large a new preview window opens.
 
 #include <QRect>
 #include <QSize>

@@ -1,4 +1,5 @@
 #pragma once
+// The preview window: toolbar, page view and status panes.
 
 #include <QMainWindow>
 

@@ -1,3 +1,4 @@
+// Reading the page box's text as a page number, digit by digit as wcstol does.
 #include "frame/PageText.h"
 
 #include <QChar>

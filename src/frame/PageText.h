@@ -1,4 +1,5 @@
 #pragma once
+// The page box's text read as a page number.
 
 #include <QStringView>
 

@@ -1,3 +1,4 @@
+// The widths of the status panes, from their table width or from their text.
 #include "frame/PaneWidth.h"
 
 int PaneWidthFromTable(int tableWidth, int screenWidth)

@@ -1,3 +1,4 @@
+// Summing a job's tape from its pages' headers, and the tape-length tooltip's text.
 #include "frame/TapeUse.h"
 
 #include "app/PageFiles.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The tape a job uses, page by page and in total, and the text that shows it.
 
 #include <QString>
 #include <QtGlobal>

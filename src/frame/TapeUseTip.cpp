@@ -1,3 +1,4 @@
+// CTapeUseTip: keeping the tape-length pane's tooltip up to date.
 #include "frame/TapeUseTip.h"
 
 #include "app/CorvaneApp.h"

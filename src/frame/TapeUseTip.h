@@ -1,4 +1,5 @@
 #pragma once
+// The tape-length pane's tooltip: the page's and the whole job's tape.
 
 #include "frame/TapeUse.h"
 

@@ -1,3 +1,4 @@
+// Installing Qt's Japanese translation catalogue for the toolkit's own texts.
 #include "frame/ToolkitTranslation.h"
 
 #include <QCoreApplication>

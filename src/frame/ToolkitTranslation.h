@@ -1,4 +1,5 @@
 #pragma once
+// The toolkit's own texts in Japanese, from Qt's translation catalogue.
 
 #include <QString>
 

@@ -1,3 +1,4 @@
+// CWistrelToolTipCtrl: registering tools, showing and hiding the tip and drawing it.
 #include "frame/WistrelToolTipCtrl.h"
 
 #include <QApplication>

@@ -1,4 +1,5 @@
 #pragma once
+// The preview's own tooltip window, shared by every control that shows tips.
 
 #include <QString>
 #include <QTimer>

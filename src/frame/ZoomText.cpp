@@ -1,3 +1,4 @@
+// The zoom box's text rules: a typed zoom, the displayed text and the step through the list.
 #include "frame/ZoomText.h"
 
 #include "res/Format.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The zoom box's text: reading a typed zoom, the text shown for a zoom and the list's steps.
 
 #include <QString>
 #include <QStringView>

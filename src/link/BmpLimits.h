@@ -1,4 +1,5 @@
 #pragma once
+// The limits of one page bitmap, shared by the preview and every program that hands it pages.
 
 #include <QtGlobal>
 

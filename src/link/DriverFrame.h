@@ -1,4 +1,5 @@
 #pragma once
+// The frames of the driver link: 32 bytes each, encoded, decoded and read from a stream.
 
 #include <QtGlobal>
 

@@ -1,3 +1,4 @@
+// The about box's dialog template: its controls, positions and sizes.
 #include "res/AboutTemplate.h"
 
 namespace {

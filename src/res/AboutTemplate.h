@@ -1,4 +1,5 @@
 #pragma once
+// The about box's dialog template: caption, font and controls in dialog units.
 
 #include <QRect>
 

@@ -1,3 +1,4 @@
+// Filling printf-style formats of the string table with numbers and texts.
 #include "res/Format.h"
 
 #include "res/StringTable.h"

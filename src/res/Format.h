@@ -1,4 +1,5 @@
 #pragma once
+// printf-style formats of the string table filled with integers and texts.
 
 #include <QString>
 #include <QStringView>

@@ -1,3 +1,4 @@
+// The texts of the string table and their lookup by resource id.
 #include "res/StringTable.h"
 
 #include "res/Resource.h"

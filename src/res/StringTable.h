@@ -1,4 +1,5 @@
 #pragma once
+// The string table: every text the user sees, by resource id.
 
 #include <QString>
 

@@ -1,3 +1,4 @@
+// Decoding a BMP file in memory: its headers checked and its pixels handed on.
 #include "view/BmpDecoder.h"
 
 #include "view/BmpPixels.h"

@@ -1,4 +1,5 @@
 #pragma once
+// Decoding BMP files into page bitmaps: the results, the decoded bitmap and the readers.
 
 #include "link/BmpLimits.h"
 

@@ -1,3 +1,4 @@
+// Reading a page's BMP file from disk and decoding it, rows read in place where possible.
 #include "view/BmpDecoder.h"
 
 #include "view/BmpPixels.h"

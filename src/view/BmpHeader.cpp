@@ -1,3 +1,4 @@
+// Reading a page bitmap's size from its file and info headers alone.
 #include "view/BmpHeader.h"
 
 #include "view/BmpDecoder.h"

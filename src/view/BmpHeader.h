@@ -1,4 +1,5 @@
 #pragma once
+// A page bitmap's size read from its headers, without decoding the pixels.
 
 #include <QString>
 

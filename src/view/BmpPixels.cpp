@@ -1,3 +1,4 @@
+// A BMP file's pixel array turned into the decoded bitmap: bit fields, 64-bit and RLE pixels.
 #include "view/BmpPixels.h"
 
 #include <cmath>

@@ -1,4 +1,5 @@
 #pragma once
+// A BMP file's pixel array as its headers describe it, and its decoding.
 
 #include "view/BmpDecoder.h"
 

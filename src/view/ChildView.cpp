@@ -1,3 +1,4 @@
+// The page view: construction, loading a page, the zoom and the label's extent.
 #include "view/ChildView.h"
 
 #include "app/CorvaneApp.h"

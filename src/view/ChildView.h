@@ -1,4 +1,5 @@
 #pragma once
+// The page view: one page bitmap at a zoom measured against the label's physical size.
 
 #include "view/PageImage.h"
 #include "view/PageReduction.h"

@@ -1,3 +1,4 @@
+// The scroll of the page view that the arrows, PageUp/PageDown and Home/End ask for.
 #include "view/KeyScroll.h"
 
 #include <QtCore/qnamespace.h>

@@ -1,4 +1,5 @@
 #pragma once
+// The scroll that a key asks of the page view.
 
 #include <QPoint>
 #include <QSize>

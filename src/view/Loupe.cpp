@@ -1,3 +1,4 @@
+// CLoupe: showing, moving and painting the lens over the page view.
 #include "view/Loupe.h"
 
 #include "app/CorvaneApp.h"

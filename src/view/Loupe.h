@@ -1,4 +1,5 @@
 #pragma once
+// The page view's dot-exact loupe.
 
 #include <QPoint>
 #include <QWidget>

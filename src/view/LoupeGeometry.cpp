@@ -1,3 +1,4 @@
+// The loupe's arithmetic: page rectangle, dot under the pointer, magnification and lens.
 #include "view/LoupeGeometry.h"
 
 #include "view/ViewGeometry.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The arithmetic of the loupe: the page in device pixels, the dot under a point, the lens.
 
 #include <QPoint>
 #include <QPointF>

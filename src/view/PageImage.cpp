@@ -1,3 +1,4 @@
+// CPageImage: loading a page bitmap and widening its pixels to what the view draws.
 #include "view/PageImage.h"
 
 #include <cstring>

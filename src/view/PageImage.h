@@ -1,4 +1,5 @@
 #pragma once
+// One decoded page bitmap, or nothing.
 
 #include "view/BmpDecoder.h"
 

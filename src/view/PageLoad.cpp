@@ -1,3 +1,4 @@
+// Loading a job's page bitmap and measuring its length along the tape.
 #include "view/PageLoad.h"
 
 #include "app/PageFiles.h"

@@ -1,4 +1,5 @@
 #pragma once
+// Loading a page of the job and measuring it along the tape.
 
 #include <QString>
 

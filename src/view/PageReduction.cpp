@@ -1,3 +1,4 @@
+// CPageReduction: the page resampled to device pixels in cached tiles, and drawn.
 #include "view/PageReduction.h"
 
 #include "view/PageResample.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The page bitmap resampled to the device pixels it covers on the screen.
 
 #include <QImage>
 #include <QRect>

@@ -1,4 +1,5 @@
 #pragma once
+// Resampling a page bitmap to device pixels: source spans per pixel and the kernel.
 
 #include <QImage>
 #include <QRect>

@@ -1,4 +1,5 @@
 #pragma once
+// Reading the rows of a page bitmap as bytes for the resampling kernel.
 
 #include <QImage>
 #include <QVector>

@@ -1,3 +1,4 @@
+// The page view's arithmetic: units, zoom and fit, scrolling area and the page's placement.
 #include "view/ViewGeometry.h"
 
 #include <QtGlobal>

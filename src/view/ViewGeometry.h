@@ -1,4 +1,5 @@
 #pragma once
+// The arithmetic of the page view: units, zoom, scrolling and the page's placement.
 
 #include <QPoint>
 #include <QRect>

@@ -1,3 +1,4 @@
+// CViewKeys: the event filter that turns the scrolling keys into scrolls of the page view.
 #include "view/ViewKeys.h"
 
 #include "view/ChildView.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The page view's scrolling keys.
 
 #include <QObject>
 

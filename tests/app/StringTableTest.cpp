@@ -1,3 +1,4 @@
+// Tests of the string table, the formats filled from it and the page file names.
 #include "res/StringTable.h"
 #include "app/PageFiles.h"
 #include "res/Format.h"

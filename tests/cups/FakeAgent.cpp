@@ -1,3 +1,4 @@
+// CFakeAgent: listening as the agent, taking a job and answering as the test asks.
 #include "FakeAgent.h"
 
 #include "cups/Rendezvous.h"

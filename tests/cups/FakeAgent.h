@@ -1,4 +1,5 @@
 #pragma once
+// A session agent for the tests of corvane-cups that need no preview window.
 
 #include "cups/AgentWire.h"
 

@@ -1,3 +1,4 @@
+// Adding a printer's queue with lpadmin and its preview queue with corvane-queue.
 #include "FormQueues.h"
 
 #include "PrivateCups.h"

@@ -1,4 +1,5 @@
 #pragma once
+// Adding a printer's queue and its preview queue to the private scheduler.
 
 #include <QString>
 

@@ -1,3 +1,4 @@
+// CIppPrinter: ippeveprinter started on its port with the private bus and Avahi, and stopped.
 #include "IppPrinter.h"
 
 #include <QDeadlineTimer>

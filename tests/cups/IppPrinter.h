@@ -1,4 +1,5 @@
 #pragma once
+// A driverless printer for the tests.
 
 #include <QByteArray>
 #include <QProcess>

@@ -1,4 +1,5 @@
 #pragma once
+// A private CUPS scheduler for the tests.
 
 #include <QByteArray>
 #include <QString>

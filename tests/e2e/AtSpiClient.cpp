@@ -1,3 +1,4 @@
+// CAtSpiClient: reading the preview's accessible tree from the accessibility bus.
 #include "AtSpiClient.h"
 
 #include <QDBusArgument>

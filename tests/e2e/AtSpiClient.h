@@ -1,4 +1,5 @@
 #pragma once
+// The end-to-end tests' reader of the accessibility bus.
 
 #include <QDBusConnection>
 #include <QList>

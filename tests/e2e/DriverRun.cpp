@@ -1,3 +1,4 @@
+// CDriverRun: starting corvane-driver, reading its report lines and waiting for its end.
 #include "DriverRun.h"
 
 #include <QDeadlineTimer>

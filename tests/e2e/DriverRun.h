@@ -1,4 +1,5 @@
 #pragma once
+// One run of corvane-driver in the test session.
 
 #include "XSession.h"
 

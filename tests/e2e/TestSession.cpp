@@ -1,3 +1,4 @@
+// CTestSession: the runtime folder, the buses and the programs started in the test desktop.
 #include "TestSession.h"
 
 #include <QDBusConnection>

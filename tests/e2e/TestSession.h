@@ -1,4 +1,5 @@
 #pragma once
+// What every desktop of the end-to-end tests has: runtime folder, session and accessibility buses.
 
 #include <QList>
 #include <QProcessEnvironment>

@@ -1,4 +1,5 @@
 #pragma once
+// A headless Wayland desktop for the end-to-end tests.
 
 #include "TestSession.h"
 

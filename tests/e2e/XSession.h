@@ -1,4 +1,5 @@
 #pragma once
+// An X desktop for the end-to-end tests.
 
 #include "TestSession.h"
 

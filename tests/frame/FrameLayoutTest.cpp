@@ -1,3 +1,4 @@
+// Tests of the window's layout: pane widths, placement, dialog units and the translation.
 #include "frame/DialogUnits.h"
 #include "frame/FramePlacement.h"
 #include "frame/PaneWidth.h"

@@ -1,3 +1,4 @@
+// Tests of the page box's text read as a page number.
 #include "frame/PageText.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of the zoom box's text: typed zooms, the displayed text and the list's steps.
 #include "frame/ZoomText.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Parsing corvane-driver's command line.
 #include "DriverOptions.h"
 
 #include <QCommandLineParser>

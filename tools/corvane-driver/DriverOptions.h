@@ -1,4 +1,5 @@
 #pragma once
+// The command-line options of corvane-driver.
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,5 @@
 #pragma once
+// One job from the driver's side: the files, the preview process and the link.
 
 #include "DriverOptions.h"
 #include "LabelJob.h"

@@ -1,3 +1,4 @@
+// Rendering the sample label's pages and writing them with the job file.
 #include "LabelJob.h"
 
 #include "driverside/JobFileWriter.h"

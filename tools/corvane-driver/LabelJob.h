@@ -1,4 +1,5 @@
 #pragma once
+// The sample label job that corvane-driver renders and writes for the preview.
 
 #include "DriverOptions.h"
 

@@ -1,3 +1,4 @@
+// The job-file report of corvane-jobcheck: the settings read from a job file as JSON.
 #include "JobReport.h"
 
 #include "app/JobSettings.h"

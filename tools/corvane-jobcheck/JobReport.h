@@ -1,4 +1,5 @@
 #pragma once
+// corvane-jobcheck's report of a job file.
 
 #include "Json.h"
 

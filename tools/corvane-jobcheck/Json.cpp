@@ -1,3 +1,4 @@
+// Writing JSON: string literals and flat objects.
 #include "Json.h"
 
 QByteArray JsonString(const QString &text)

@@ -1,4 +1,5 @@
 #pragma once
+// Just enough JSON for corvane-jobcheck's reports: string literals and flat objects.
 
 #include <QByteArray>
 #include <QList>

@@ -1,3 +1,4 @@
+// The page reports of corvane-jobcheck: a loaded page as JSON, and as a PNG file.
 #include "PageReport.h"
 
 #include "JobReport.h"

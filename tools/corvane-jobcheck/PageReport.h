@@ -1,4 +1,5 @@
 #pragma once
+// corvane-jobcheck's reports of page bitmaps.
 
 #include "Json.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// A sample print job for the screenshot and the window tests.
 
 #include <QImage>
 #include <QString>
